@@ -1,0 +1,49 @@
+// Clocks: the millisecond tick count, the performance counter and the
+// PreciseClock built on it.
+//
+// The tick count drives demoTime (frame loop); the performance counter drives
+// the polyhedra scene's phases and bounces. Both come from one clock source
+// that is either real (SDL) or virtual: a virtual clock stands still until its
+// owner advances it, which is how demo-capture and the tests make time move
+// exactly one frame per frame. The source is process-wide and owned here;
+// whoever switches to the virtual clock (capture tool, a test) advances it.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// Milliseconds, 32-bit and wrapping like the tick count it replaces
+// (after ~49.7 days of a real clock, or whenever a virtual clock starts near
+// the top of the range).
+std::uint32_t tickCount();
+
+// Counts since the program's start (the first reading is the origin, so the
+// seconds derived from it stay small and keep their precision in floats).
+std::int64_t performanceCounter();
+std::int64_t performanceFrequency();
+
+// Switches the process to a virtual clock that counts `frequency` units per
+// second, starting at zero counts and at tick `firstTick`.
+void useVirtualClock(std::int64_t frequency, std::uint32_t firstTick = 0);
+// Moves the virtual clock on; ignored while the real clock is in use.
+void advanceVirtualClock(std::int64_t counts);
+// Back to SDL's clocks (tests that switched to the virtual one).
+void useRealClock();
+bool virtualClockActive();
+
+}  // namespace platform
+
+// ---- PreciseClock ---------------------------------------------------------
+// Seconds from the performance counter and one mark to measure from. The
+// polyhedra scene set-up reads the frequency before the first use.
+
+extern std::int64_t counterFrequency;  // ticks per second; 0 until read
+extern float clockMarkSeconds;         // the mark, deliberately single precision
+
+// Current counter value in seconds (double).
+double clockNow();
+// clockNow() minus the single-precision mark.
+double clockElapsed();
+// Sets the mark to now, rounded to single precision.
+void clockMark();

@@ -1,0 +1,76 @@
+#include "app/frame.h"
+
+#include "app/clock.h"
+#include "app/window.h"
+#include "demo/demo_state.h"
+
+namespace {
+
+FrameObserver frameObserver = nullptr;
+
+bool addressedToWindow(const SDL_Event& event, Uint32 windowId) {
+    switch (event.type) {
+        case SDL_WINDOWEVENT:
+            return event.window.windowID == windowId;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            // Keys without a focus window still belong to our only window.
+            return event.key.windowID == windowId || event.key.windowID == 0;
+        default:
+            if (event.type >= SDL_USEREVENT) return event.user.windowID == windowId;
+            return true;
+    }
+}
+
+}  // namespace
+
+void setFrameObserver(FrameObserver observer) { frameObserver = observer; }
+
+int runFrame(AppWindow* appWindow, FrameReport* report) {
+    report->elapsedMs = 0;
+
+    Uint32 windowId = appWindow->window ? SDL_GetWindowID(appWindow->window) : 0;
+    // Pump once, then take events until the queue is empty. (SDL_PollEvent
+    // would stop at a marker that an earlier wait can leave behind and keep
+    // later events for the next frame.)
+    SDL_PumpEvents();
+    SDL_Event event;
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
+        // Events left over from a window an earlier pass destroyed are
+        // dropped, like messages to a window that no longer exists.
+        if (!addressedToWindow(event, windowId)) continue;
+        if (appEvents.quit != 0 && event.type == appEvents.quit) return 0;
+        windowProc(appWindow, event);
+    }
+
+    if (appWindow->visible) {
+        std::uint32_t now = platform::tickCount();
+        report->elapsedMs = now - appWindow->lastTickCount;  // unsigned: wrap-safe
+        updateDemo(report->elapsedMs);
+        appWindow->lastTickCount = now;
+        drawFrame();
+        if (frameObserver) frameObserver(appWindow);
+        SDL_GL_SwapWindow(appWindow->window);
+    } else {
+        // Minimised: wait for anything to happen, leaving it in the queue for
+        // the next call, and never count the time spent waiting.
+        SDL_WaitEvent(nullptr);
+        appWindow->lastTickCount = platform::tickCount();
+    }
+    return 1;
+}
+
+void updateDemo(std::uint32_t elapsedMs) {
+    std::int32_t* keys = demo.keyTable->down;
+    if (keys[VK_ESCAPE_CODE] == 1) postQuit(demo.appWindow);
+    // F1 stays down here; the rebuild it causes clears the whole table.
+    if (keys[VK_F1_CODE] == 1) postToggleFullscreen(demo.appWindow);
+    if (keys[VK_F2_CODE] == 1) {
+        demo.paused = !demo.paused;
+        keys[VK_F2_CODE] = 0;  // one flip per press (and per auto-repeat)
+    }
+    if (!demo.paused) {
+        const float factor = 0.001f;
+        demo.demoTime = demo.demoTime + static_cast<float>(elapsedMs) * factor;
+    }
+}

@@ -1,0 +1,27 @@
+// Notices: the program's modal error messages ("Error" caption, one OK).
+//
+// Every message the shell or a loader shows to the viewer goes through
+// showNotice. On a desktop it is an SDL message box that waits to be
+// dismissed. Where no one could dismiss a box it goes to stderr instead: when
+// SDL cannot show one, on an X server without a window manager (a bare Xvfb),
+// or when DEMO_NOTICE=stderr is set. Tests install a recorder so that no test
+// can ever block on a box.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+void showNotice(const char* text);
+
+// Replaces the box/stderr output with a function of the caller's; null
+// restores the default. The recorder below is the usual choice in tests.
+using NoticeSink = void (*)(const char* text);
+void setNoticeSink(NoticeSink sink);
+
+// A ready-made sink that keeps every notice in order.
+std::vector<std::string>& recordedNotices();
+void recordNotice(const char* text);
+
+}  // namespace platform

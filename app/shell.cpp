@@ -1,0 +1,118 @@
+#include "app/shell.h"
+
+#include "app/notice.h"
+#include "app/window.h"
+#include "demo/demo_state.h"
+
+#include <cstring>
+
+std::int32_t keepRunning = 0;
+std::int32_t fullscreenWanted = 0;
+AppEvents appEvents = {0, 0};
+
+namespace {
+
+int pushWindowEvent(AppWindow* appWindow, std::uint32_t type) {
+    if (type == 0) return 0;
+    SDL_Event event;
+    SDL_zero(event);
+    event.type = type;
+    event.user.windowID = appWindow->window ? SDL_GetWindowID(appWindow->window) : 0;
+    event.user.timestamp = SDL_GetTicks();
+    return SDL_PushEvent(&event) == 1 ? 1 : 0;
+}
+
+}  // namespace
+
+void setAppDefaults(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable) {
+    std::memset(appClass, 0, sizeof *appClass);
+    std::memset(appWindow, 0, sizeof *appWindow);
+    std::memset(keyTable, 0, sizeof *keyTable);
+    appClass->className = "OpenGL";
+    appWindow->title = "Kova's New GL Framework";
+    appWindow->width = 1024;
+    appWindow->height = 768;
+    appWindow->bitsPerPixel = 32;
+    appWindow->fullscreen = 1;
+    appWindow->keys = keyTable;
+    appWindow->appClass = appClass;
+}
+
+int registerWindowClass(AppClass* appClass) {
+    (void)appClass;
+    // Closing the window must arrive as a close event we handle ourselves,
+    // never as SDL's own application-wide quit.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Let the screen saver rule come from us (held off while a window exists).
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+        platform::showNotice("RegisterClassEx Failed!");
+        return 0;
+    }
+    std::uint32_t first = SDL_RegisterEvents(2);
+    if (first == static_cast<std::uint32_t>(-1)) {
+        SDL_Quit();
+        platform::showNotice("RegisterClassEx Failed!");
+        return 0;
+    }
+    appEvents.quit = first;
+    appEvents.toggleFullscreen = first + 1;
+    return 1;
+}
+
+void unregisterWindowClass(AppClass* appClass) {
+    (void)appClass;
+    appEvents = {0, 0};
+    SDL_Quit();
+}
+
+int postQuit(AppWindow* appWindow) {
+    int result = pushWindowEvent(appWindow, appEvents.quit);
+    keepRunning = 0;
+    return result;
+}
+
+int postToggleFullscreen(AppWindow* appWindow) {
+    return pushWindowEvent(appWindow, appEvents.toggleFullscreen);
+}
+
+void deinitialize() {}
+
+int runPasses(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable) {
+    if (!registerWindowClass(appClass)) {
+        platform::showNotice("Error Registering Window Class!");
+        return -1;
+    }
+    keepRunning = 1;
+    fullscreenWanted = appWindow->fullscreen;
+
+    int status = 0;
+    do {
+        appWindow->fullscreen = fullscreenWanted;
+        if (createGLWindow(appWindow) != 1) {
+            platform::showNotice("Error Creating OpenGL Window");
+            keepRunning = 0;
+            // A window that cannot be built is a failure, not a normal end.
+            status = 1;
+            break;
+        }
+        if (initialize(appWindow, keyTable)) {
+            runSequencer(appWindow);
+        } else {
+            postQuit(appWindow);
+        }
+        deinitialize();
+        destroyGLWindow(appWindow);
+    } while (keepRunning);
+
+    unregisterWindowClass(appClass);
+    return status;
+}
+
+int appMain() {
+    static AppClass appClass;
+    static AppWindow appWindow;
+    static KeyTable keyTable;
+    setAppDefaults(&appClass, &appWindow, &keyTable);
+    return runPasses(&appClass, &appWindow, &keyTable);
+}

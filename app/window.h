@@ -1,0 +1,45 @@
+// The one OpenGL window: build, tear-down, display-mode switch, the event
+// handler (the window procedure's behaviour) and the projection for a size.
+//
+// Owns viewWidth/viewHeight and the window counters. The AppWindow it fills
+// belongs to the entry (shell). Everything runs on the main thread; the
+// handler runs only inside runFrame's event pump.
+#pragma once
+
+#include "app/shell.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+
+extern std::int32_t viewWidth, viewHeight;  // last size given to reshapeGL
+
+// How many windows this process has built and torn down (tests and the bench
+// check that every pass ends with exactly one tear-down).
+struct WindowStats {
+    int builds;
+    int teardowns;
+};
+extern WindowStats windowStats;
+
+// Returns 1 when the window and a current GL context exist, 0 otherwise (with
+// everything it acquired released again).
+int createGLWindow(AppWindow* appWindow);
+// Releases the context and the window, restores the desktop mode and the
+// cursor. Always 1.
+int destroyGLWindow(AppWindow* appWindow);
+// 1 when the display offers exactly width x height at `bits`, so the switch
+// can take place; 0 when it would be refused.
+int changeScreenResolution(int width, int height, int bits);
+
+// Handles one event addressed to the window, as the window procedure would:
+// size and minimise, close, keys, the toggle message.
+void windowProc(AppWindow* appWindow, const SDL_Event& event);
+
+// Maps an SDL key to the Windows virtual-key code the KeyTable is indexed
+// by; returns -1 for keys that have none (and for system keys: with Alt held,
+// or F10, which never reach the key table).
+int virtualKeyFor(const SDL_Keysym& keysym);
+
+// Viewport and projection for a client size; (0, 0) means the last size.
+void reshapeGL(int width, int height);

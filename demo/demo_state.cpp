@@ -1,0 +1,3 @@
+#include "demo/demo_state.h"
+
+DemoState demo;

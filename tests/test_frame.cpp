@@ -1,0 +1,214 @@
+// runFrame and updateDemo on a real window: the event pump, minimised
+// waiting, tick arithmetic, the control keys and the scene clock.
+#include "app/clock.h"
+#include "app/frame.h"
+#include "app/window.h"
+#include "demo/demo_state.h"
+#include "support/test_window.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+int framesDrawn = 0;
+void countFrame(AppWindow*) { framesDrawn++; }
+
+struct FrameTest : ::testing::Test {
+    void SetUp() override {
+        platform::useVirtualClock(1000, 5000);
+        framesDrawn = 0;
+        setFrameObserver(countFrame);
+        demo.demoTime = 0.0f;
+        demo.paused = 0;
+    }
+    void TearDown() override {
+        setFrameObserver(nullptr);
+        platform::useRealClock();
+    }
+};
+
+Uint32 pushLaterEvent(Uint32, void*) {
+    pushUserEvent(SDL_USEREVENT, 0);
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(FrameTest, EventsBeforeAQuitAreHandledThenNothingIsDrawn) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    pushKey(w.appWindow, SDLK_a, true);
+    pushUserEvent(appEvents.quit, windowIdOf(w.appWindow));
+    pushKey(w.appWindow, SDLK_b, true);
+    platform::advanceVirtualClock(20);
+    FrameReport report{123};
+    EXPECT_EQ(runFrame(&w.appWindow, &report), 0);
+    EXPECT_EQ(report.elapsedMs, 0u);
+    EXPECT_EQ(w.keyTable.down['A'], 1);
+    EXPECT_EQ(w.keyTable.down['B'], 0);  // still queued behind the quit
+    EXPECT_EQ(framesDrawn, 0);
+    EXPECT_EQ(demo.demoTime, 0.0f);
+    // The next call handles what was left.
+    EXPECT_EQ(runFrame(&w.appWindow, &report), 1);
+    EXPECT_EQ(w.keyTable.down['B'], 1);
+}
+
+TEST_F(FrameTest, QuitForAnEarlierWindowIsDropped) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    pushUserEvent(appEvents.quit, windowIdOf(w.appWindow) + 100);
+    FrameReport report;
+    EXPECT_EQ(runFrame(&w.appWindow, &report), 1);
+    EXPECT_EQ(framesDrawn, 1);
+}
+
+TEST_F(FrameTest, MinimisedWaitsForAnEventAndCountsNothing) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    FrameReport report;
+    ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
+    float before = demo.demoTime;
+
+    pushWindowEvent(w.appWindow, SDL_WINDOWEVENT_MINIMIZED);
+    platform::advanceVirtualClock(1000);  // a second spent minimised
+    SDL_TimerID timer = SDL_AddTimer(30, pushLaterEvent, nullptr);
+    EXPECT_EQ(runFrame(&w.appWindow, &report), 1);  // blocks until the timer's event
+    SDL_RemoveTimer(timer);
+    EXPECT_EQ(w.appWindow.visible, 0);
+    EXPECT_EQ(report.elapsedMs, 0u);
+    EXPECT_EQ(framesDrawn, 1);
+    EXPECT_EQ(demo.demoTime, before);
+    EXPECT_EQ(w.appWindow.lastTickCount, platform::tickCount());
+
+    // After the restore the first frame counts from the last event only.
+    pushWindowEvent(w.appWindow, SDL_WINDOWEVENT_RESTORED);
+    platform::advanceVirtualClock(16);
+    EXPECT_EQ(runFrame(&w.appWindow, &report), 1);
+    EXPECT_EQ(w.appWindow.visible, 1);
+    EXPECT_EQ(report.elapsedMs, 16u);
+    EXPECT_EQ(framesDrawn, 2);
+}
+
+TEST_F(FrameTest, TickWrapGivesASmallDifference) {
+    platform::useVirtualClock(1000, 0xFFFFFFF0u);
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    platform::advanceVirtualClock(32);
+    EXPECT_LT(platform::tickCount(), 0x100u);  // wrapped
+    FrameReport report;
+    ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
+    EXPECT_EQ(report.elapsedMs, 32u);
+    EXPECT_FLOAT_EQ(demo.demoTime, 0.032f);
+}
+
+TEST_F(FrameTest, F2FlipsOncePerPressAndPerRepeatSeen) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    FrameReport report;
+    pushKey(w.appWindow, SDLK_F2, true);
+    runFrame(&w.appWindow, &report);
+    EXPECT_EQ(demo.paused, 1);
+    runFrame(&w.appWindow, &report);  // still held, no repeat yet
+    EXPECT_EQ(demo.paused, 1);
+    // Two auto-repeats between frames flip it once.
+    pushKey(w.appWindow, SDLK_F2, true, true);
+    pushKey(w.appWindow, SDLK_F2, true, true);
+    runFrame(&w.appWindow, &report);
+    EXPECT_EQ(demo.paused, 0);
+    pushKey(w.appWindow, SDLK_F2, true, true);
+    runFrame(&w.appWindow, &report);
+    EXPECT_EQ(demo.paused, 1);
+}
+
+TEST_F(FrameTest, PauseFreezesDemoTimeButFramesGoOn) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    FrameReport report;
+    platform::advanceVirtualClock(10);
+    runFrame(&w.appWindow, &report);
+    float before = demo.demoTime;
+    demo.paused = 1;
+    platform::advanceVirtualClock(500);
+    runFrame(&w.appWindow, &report);
+    EXPECT_EQ(report.elapsedMs, 500u);
+    EXPECT_EQ(demo.demoTime, before);
+    EXPECT_EQ(framesDrawn, 2);
+}
+
+TEST(UpdateDemo, AddsMillisecondsInSinglePrecision) {
+    KeyTable keys{};
+    demo.keyTable = &keys;
+    demo.paused = 0;
+    // Find a case where the single-precision factor and a double one differ,
+    // so the test tells them apart.
+    float start = 1.0f;
+    std::uint32_t ms = 1;
+    for (; ms < 1000; ms++) {
+        volatile float factor = 0.001f;
+        volatile float single = start + static_cast<float>(ms) * factor;
+        volatile float viaDouble = static_cast<float>(start + ms * 0.001);
+        if (single != viaDouble) break;
+    }
+    ASSERT_LT(ms, 1000u);
+    demo.demoTime = start;
+    updateDemo(ms);
+    volatile float factor = 0.001f;
+    volatile float expected = start + static_cast<float>(ms) * factor;
+    EXPECT_EQ(demo.demoTime, expected);
+    demo.keyTable = nullptr;
+}
+
+TEST(UpdateDemo, EscapeAndF1BothPostInOneFrame) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    keepRunning = 1;
+    w.keyTable.down[VK_ESCAPE_CODE] = 1;
+    w.keyTable.down[VK_F1_CODE] = 1;
+    updateDemo(0);
+    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(w.keyTable.down[VK_F1_CODE], 1);  // left for the rebuild to clear
+    SDL_Event events[8];
+    SDL_PumpEvents();
+    int n = SDL_PeepEvents(events, 8, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT);
+    int quits = 0, toggles = 0;
+    for (int i = 0; i < n; i++) {
+        quits += events[i].type == appEvents.quit;
+        toggles += events[i].type == appEvents.toggleFullscreen;
+    }
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(toggles, 1);
+}
+
+TEST(Keys, SystemKeysAndCodesAbove255AreNotRecorded) {
+    SDL_Keysym keysym{};
+    keysym.sym = SDLK_F2;
+    EXPECT_EQ(virtualKeyFor(keysym), 113);
+    keysym.mod = KMOD_LALT;
+    EXPECT_EQ(virtualKeyFor(keysym), -1);
+    keysym.mod = 0;
+    keysym.sym = SDLK_F10;
+    EXPECT_EQ(virtualKeyFor(keysym), -1);
+    keysym.sym = SDLK_AUDIOPLAY;
+    EXPECT_EQ(virtualKeyFor(keysym), -1);
+    keysym.sym = SDLK_q;
+    EXPECT_EQ(virtualKeyFor(keysym), 'Q');
+}
+
+TEST(PreciseClock, MarkErrorIsTiny) {
+    counterFrequency = platform::performanceFrequency();
+    clockMark();
+    double error = clockElapsed();
+    EXPECT_LT(std::abs(error), 0.001);
+
+    // A day into the counter the single-precision mark is off by at most
+    // half a float step (~4 ms), a constant offset rather than a drift.
+    platform::useVirtualClock(1000000);
+    platform::advanceVirtualClock(86400LL * 1000000 + 123457);
+    counterFrequency = platform::performanceFrequency();
+    clockMark();
+    double offset = clockElapsed();
+    EXPECT_LT(std::abs(offset), 0.004);
+    platform::advanceVirtualClock(250000);
+    EXPECT_NEAR(clockElapsed() - offset, 0.25, 1e-9);
+    platform::useRealClock();
+}
