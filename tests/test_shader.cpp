@@ -279,6 +279,11 @@ void main() { gl_FragColor = vec4(gl_Color.rg * 0.5, 0.5, 1.0); }
     shader::disableProfile(fragmentProfile);
     EXPECT_EQ(currentGLProgram(), 0u);
     drawn(255, 0, 0);
+    // A new shader context on the same GL context starts from fixed function.
+    shader::enableProfile(fragmentProfile);
+    ASSERT_NE(currentGLProgram(), 0u);
+    EXPECT_NE(shader::createContext(), 0u);
+    EXPECT_EQ(currentGLProgram(), 0u);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -369,14 +374,14 @@ TEST(ShaderHandles, NullAndStaleHandlesAreHarmless) {
     shader::Parameter oldParameter = 0;
     shader::Profile oldProfile = 0;
     shader::Context oldContext = 0;
+    std::string blue = writeProgram(
+        "blue.frag", "uniform float v;\nvoid main() { gl_FragColor = vec4(0.0, 0.0, 1.0, v); }\n");
     {
         TestWindow first(kSize, kSize);
         ASSERT_TRUE(first.ok);
         oldContext = shader::createContext();
         oldProfile = shader::latestProfile(shader::Stage::Fragment);
-        oldProgram = shader::createProgramFromFile(
-            oldContext, writeProgram("blue.frag", "uniform float v;\nvoid main() { gl_FragColor = vec4(0.0, 0.0, 1.0, v); }\n").c_str(),
-            oldProfile, "main");
+        oldProgram = shader::createProgramFromFile(oldContext, blue.c_str(), oldProfile, "main");
         ASSERT_NE(oldProgram, 0u);
         oldParameter = shader::namedParameter(oldProgram, "v");
         shader::enableProfile(oldProfile);
@@ -410,6 +415,10 @@ TEST(ShaderHandles, NullAndStaleHandlesAreHarmless) {
     EXPECT_EQ(shader::createProgramFromFile(0, "data/none.cg", fragmentProfile, "main"), 0u);
     shader::lastError();
 
+    // The new context's first program sits where the old handle would point.
+    shader::Program newProgram =
+        shader::createProgramFromFile(context, blue.c_str(), fragmentProfile, "main");
+    ASSERT_NE(newProgram, 0u);
     for (shader::Profile profile : {oldProfile, fragmentProfile}) shader::enableProfile(profile);
     shader::bindProgram(oldProgram);
     shader::setParameter1f(oldParameter, 1.0f);
@@ -425,5 +434,11 @@ TEST(ShaderHandles, NullAndStaleHandlesAreHarmless) {
     glClear(GL_COLOR_BUFFER_BIT);
     drawQuad(-1, -1, 1, 1);
     expectPixel(32, 32, rgb(255, 0, 0));
+    shader::bindProgram(newProgram);
+    shader::setParameter1f(shader::namedParameter(newProgram, "v"), 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawQuad(-1, -1, 1, 1);
+    expectPixel(32, 32, rgb(0, 0, 255));
+    shader::disableProfile(fragmentProfile);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

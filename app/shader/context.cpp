@@ -48,6 +48,9 @@ Context createContext() {
     s = ShaderState();
     s.generation = generation;
     s.glContext = glContext;
+    // Called again on a context that still has one of our programs current:
+    // the fresh tables start from fixed function, so must GL.
+    if (epoxy_gl_version() >= 20) glUseProgram(0);
     return makeHandle(0);
 }
 
