@@ -248,6 +248,34 @@ void main() { gl_FragColor = vec4(rg, b, 1.0); }
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// A vertex uniform that only feeds an own varying is dropped when the
+// vertex program is linked alone, yet it is live once paired: its values
+// must still arrive there.
+TEST_F(ShaderTest, UniformLiveOnlyInThePairTakesValues) {
+    shader::Program vertex = program("varying.vert", R"(#version 120
+uniform float level;
+varying float passed;
+void main() { gl_Position = gl_Vertex; passed = level; }
+)", vertexProfile);
+    shader::Program fragment = program("varying.frag", R"(#version 120
+varying float passed;
+void main() { gl_FragColor = vec4(passed, 0.0, 0.0, 1.0); }
+)", fragmentProfile);
+    shader::Parameter level = shader::namedParameter(vertex, "level");
+    ASSERT_NE(level, 0u);
+    shader::setParameter1f(level, 0.5f);
+    shader::enableProfile(vertexProfile);
+    shader::bindProgram(vertex);
+    shader::enableProfile(fragmentProfile);
+    shader::bindProgram(fragment);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawQuad(-1, -1, 1, 1);
+    expectPixel(32, 32, rgb(128, 0, 0));
+    shader::disableProfile(vertexProfile);
+    shader::disableProfile(fragmentProfile);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 // Each of the four combinations shows in the colour: the vertex program
 // paints green, the fragment program halves the colour and adds blue, fixed
 // function keeps the red that is sent. A combination links once.

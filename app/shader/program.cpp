@@ -147,13 +147,11 @@ bool declaresUniform(const std::string& source, const std::string& name) {
 Program createProgramFromFile(Context context, const char* file, Profile profile,
                               const char* entry) {
     ShaderState& s = state();
-    if (!contextLive() || indexOf(context, 1) == kNoIndex) {
-        if (context == 0 || contextLive())
-            recordError(NoContext, "shader layer: no shader context for the current GL context");
-        else
-            recordError(NoContext, "shader layer: the context handle belongs to an earlier GL context");
+    if (!contextLive() || context == 0) {
+        recordError(NoContext, "shader layer: no shader context for the current GL context");
         return 0;
     }
+    if (indexOf(context, 1) == kNoIndex) return 0;
     int stage = indexOf(profile, kStages);
     if (stage == kNoIndex) {
         if (profile == 0) recordError(InvalidHandle, "shader layer: no profile to compile for");
@@ -201,10 +199,14 @@ Parameter namedParameter(Program program, const char* name) {
     record.name = name;
     const ProgramRecord& owner = s.programs[index];
     const UniformInfo* uniform = findUniform(owner.activeUniforms, record.name);
+    // A uniform the compiler dropped from this program alone may still be
+    // live in a combination (feeding a varying of the other stage), so a
+    // declared one takes values too; where it has no location they go nowhere.
     if (uniform) {
         record.uniform = !isSampler(uniform->type);
-    } else if (!declaresUniform(owner.source, record.name) &&
-               !(record.name.size() > 3 && record.name.compare(0, 3, "IN.") == 0)) {
+    } else if (declaresUniform(owner.source, record.name)) {
+        record.uniform = true;
+    } else if (!(record.name.size() > 3 && record.name.compare(0, 3, "IN.") == 0)) {
         return 0;
     }
     int p = static_cast<int>(s.parameters.size());

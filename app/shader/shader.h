@@ -79,10 +79,10 @@ Program createProgramFromFile(Context context, const char* file, Profile profile
                               const char* entry);
 // Nothing left to do: the program is ready once created.
 void loadProgram(Program program);
-// A handle for a uniform the program declares (values reach the GPU when
-// the uniform is used), for a sampler or unused uniform (values ignored) or
-// for a Cg-style input "IN.<member>" (values ignored); 0 for any other name.
-// Asking twice gives the same handle.
+// A handle for a uniform the program declares (its values reach the GPU
+// wherever the linked program uses it), for a sampler (values ignored: the
+// unit convention above ties it) or for a Cg-style input "IN.<member>"
+// (values ignored); 0 for any other name. Asking twice gives the same handle.
 Parameter namedParameter(Program program, const char* name);
 
 // The stage's program (if one is bound) takes part from now on.
