@@ -85,6 +85,11 @@ void loadProgram(Program program);
 // (values ignored); 0 for any other name. Asking twice gives the same handle.
 Parameter namedParameter(Program program, const char* name);
 
+// Enable, disable and bind leave GL_CURRENT_PROGRAM at the linked program of
+// the resulting combination (0 for all fixed-function, or where it does not
+// link) and change no other GL state. A combination passed through on the way
+// (a stage enabled before its program is bound) is linked too, once.
+//
 // The stage's program (if one is bound) takes part from now on.
 void enableProfile(Profile profile);
 // The stage goes back to fixed-function processing.
