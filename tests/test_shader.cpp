@@ -18,12 +18,19 @@ namespace {
 
 constexpr int kSize = 64;
 
-// Writes a program's source into a folder of this test process's own.
+// A folder of this test process's own for program sources, gone at exit.
+struct SourceFolder {
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("demo_shader_test_" + std::to_string(getpid()));
+    ~SourceFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+} sourceFolder;
+
 std::string writeProgram(const std::string& name, const std::string& text) {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("demo_shader_test_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::filesystem::path path = dir / name;
+    std::filesystem::create_directories(sourceFolder.path);
+    std::filesystem::path path = sourceFolder.path / name;
     std::ofstream(path, std::ios::binary) << text;
     return path.string();
 }
