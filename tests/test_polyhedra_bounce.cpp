@@ -216,6 +216,8 @@ struct FrameRate {
     double slowest, fastest;  // frame lengths, seconds
 };
 
+void PrintTo(const FrameRate& rate, std::ostream* os) { *os << rate.name; }
+
 class BounceAtFrameRate : public ::testing::TestWithParam<FrameRate> {};
 
 TEST_P(BounceAtFrameRate, KeepsBouncing) {
