@@ -249,11 +249,12 @@ Sample reverseCymbal() {
 // ---- pitched voices ------------------------------------------------------------
 
 Sample bass() {
-    // 110 Hz at 22,050 Hz; a 2 s loop gives 0.5 Hz steps for the detune.
+    // 110 Hz at 22,050 Hz (with a sine an octave below); a 2 s loop gives
+    // 0.5 Hz steps for the detune.
     const double rate = 22050;
     const int loop = 44100, head = int(0.3 * rate);
     std::vector<Oscillator> osc = {
-        {220, 0.55, 0.0, 0}, {221, 0.45, 0.31, 0}, {110, 0.9, 0.0, 2}};
+        {219, 0.5, 0.0, 0}, {221, 0.5, 0.31, 0}, {110, 0.9, 0.0, 2}};
     auto cutoff = [](double t) { return t >= 0.3 ? 700.0 : 700.0 + 2300.0 * expOf(-t / 0.06); };
     auto amp = [](double t) { return t >= 0.3 ? 0.75 : 0.75 + 0.25 * envelope(t, 0.003, 3.0, 0.0, 0.3); };
     std::vector<double> s = additiveVoice(osc, head, loop, rate, 1.3, cutoff, amp);
@@ -292,13 +293,13 @@ Sample pad(bool glass) {
     const int loop = 44100, head = int(0.12 * rate);
     std::vector<Oscillator> osc;
     if (!glass) {
-        const int offsets[7] = {-6, -4, -1, 0, 2, 5, 7};
+        const int offsets[7] = {-7, -4, -2, 0, 2, 4, 7};
         for (int k = 0; k < 7; ++k)
             osc.push_back({440 + offsets[k], 0.3, 0.137 * k, 0});
         osc.push_back({220, 0.35, 0.0, 2});  // an octave below, for body
     } else {
         // Soft and airy: triangles and sines, a fifth and an octave above.
-        osc = {{440, 0.5, 0.0, 3}, {442, 0.45, 0.4, 3}, {879, 0.16, 0.2, 2},
+        osc = {{440, 0.5, 0.0, 3}, {442, 0.4, 0.4, 3}, {879, 0.16, 0.2, 2},
                {1321, 0.06, 0.7, 2}, {1760, 0.05, 0.1, 2}, {438, 0.3, 0.77, 2}};
     }
     double cut = glass ? 5000.0 : 2400.0;
@@ -316,10 +317,10 @@ Sample pad(bool glass) {
 }
 
 Sample lead() {
-    // 440 Hz at 32 kHz, a 1 s loop: two saws 2 Hz apart and a square.
+    // 440 Hz at 32 kHz, a 1 s loop: two saws 1 Hz either side and a square.
     const double rate = 32000;
     const int loop = 32000, head = int(0.15 * rate);
-    std::vector<Oscillator> osc = {{440, 0.5, 0.0, 0}, {442, 0.45, 0.25, 0}, {440, 0.3, 0.6, 1},
+    std::vector<Oscillator> osc = {{439, 0.5, 0.0, 0}, {441, 0.5, 0.25, 0}, {440, 0.3, 0.6, 1},
                                    {220, 0.2, 0.0, 2}};
     auto cutoff = [](double t) { return t >= 0.15 ? 3600.0 : 3600.0 + 3000.0 * expOf(-t / 0.04); };
     auto amp = [](double t) {

@@ -119,23 +119,36 @@ std::vector<std::int16_t> synthesiseTunnelSweep() {
         dry.right[i] = (bandR.band * sweep * pan * 2.0) * gate + centreMix + 0.9 * boom;
     }
 
-    // A large hall carries the sweep past its end: that ringing is the tail
-    // that blends into the lens scene's first bar.
-    Reverb hall(kRate, 0.88, 0.35);
+    // Past the end the sweep falls away: a wash of noise whose low-pass
+    // closes from 9 kHz to 300 Hz while it decays, the last of the spin.
+    Noise washL(0x7E15), washR(0x7E16);
+    Svf washFilterL, washFilterR;
+    for (std::size_t i = kTunnelFrames; i < frames; ++i) {
+        double age = double(i - kTunnelFrames) / kRate;
+        double cutoff = 300.0 + 8700.0 * expOf(-age / 0.35);
+        washFilterL.step(washL.white(), cutoff, 0.8, kRate);
+        washFilterR.step(washR.white(), cutoff, 0.8, kRate);
+        double level = 0.22 * expOf(-age / 0.55) * (age < 0.01 ? age / 0.01 : 1.0);
+        dry.left[i] = washFilterL.low * level;
+        dry.right[i] = washFilterR.low * level;
+    }
+    // A large hall carries the sweep past its end: with the wash, that
+    // ringing is the tail that blends into the lens scene's first bar.
+    Reverb hall(kRate, 0.9, 0.3);
     Stereo out(frames);
     for (std::size_t i = 0; i < frames; ++i) {
         double mono = (dry.left[i] + dry.right[i]) * 0.5;
         double l, r;
-        hall.step(mono * 0.35, l, r);
-        out.left[i] = dry.left[i] + l;
-        out.right[i] = dry.right[i] + r;
+        hall.step(mono * 0.5, l, r);
+        out.left[i] = dry.left[i] + 1.4 * l;
+        out.right[i] = dry.right[i] + 1.4 * r;
     }
-    // The tail fades to nothing by the end of the file.
-    for (std::size_t i = kTunnelFrames; i < frames; ++i) {
-        double x = double(i - kTunnelFrames) / double(kTunnelTailFrames);
-        double fade = (1.0 - x) * (1.0 - x);
-        out.left[i] *= fade;
-        out.right[i] *= fade;
+    // The last half second fades to nothing by the end of the file.
+    const std::size_t fadeFrames = 22050;
+    for (std::size_t i = frames - fadeFrames; i < frames; ++i) {
+        double x = double(i - (frames - fadeFrames)) / double(fadeFrames);
+        out.left[i] *= (1.0 - x) * (1.0 - x);
+        out.right[i] *= (1.0 - x) * (1.0 - x);
     }
     return interleave(out, 0.8);
 }
