@@ -508,7 +508,7 @@ void middle(Arranger& a) {
             const Harmony& h = kProgA[std::size_t(index % 4)];
             a.pads(o, bar, h, kGlassPad, 20);
             a.bass(o, bar, h, BassStyle::Long, 24);
-            a.melody(o, bar, kThemeA[std::size_t(index)], kChBell, kBell, 40, kChBellEcho);
+            a.melody(o, bar, kThemeA[std::size_t(index)], kChBell, kBell, 32, kChBellEcho);
         }
     }
 
@@ -832,7 +832,7 @@ Module composeOrbita() {
     module.initialSpeed = kSpeed;
     module.initialTempo = kTempo;
     module.globalVolume = 64;
-    module.masterVolume = 48;
+    module.masterVolume = 54;
     module.channelPan.resize(kChannelCount);
     const std::uint8_t pans[kChannelCount] = {7, 8, 10, 6, 7, 3, 12, 5, 10, 8, 12, 4, 11, 8, 5, 3};
     for (int i = 0; i < kChannelCount; ++i) module.channelPan[std::size_t(i)] = pans[i];

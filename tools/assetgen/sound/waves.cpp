@@ -150,7 +150,7 @@ std::vector<std::int16_t> synthesiseTunnelSweep() {
         out.left[i] *= (1.0 - x) * (1.0 - x);
         out.right[i] *= (1.0 - x) * (1.0 - x);
     }
-    return interleave(out, 0.8);
+    return interleave(out, 0.72);
 }
 
 std::vector<std::int16_t> synthesiseClosingSting() {
