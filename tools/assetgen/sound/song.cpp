@@ -37,7 +37,8 @@ const Voicing kA7{33, {52, 55, 57, 61}};
 const Voicing kCadd9{36, {55, 60, 62, 64}};
 const Voicing kAm7{33, {55, 60, 64, 67}};
 const Voicing kDm{38, {50, 53, 57, 62}};
-const Voicing kEbmaj7{39, {51, 55, 58, 62}};
+// Over a D pedal: the twist keeps its bass on D.
+const Voicing kEbmaj7{38, {51, 55, 58, 62}};
 const Voicing kDmEnd{38, {57, 62, 64, 65}};
 
 Harmony whole(const Voicing& v) { return {v, v, 16}; }
@@ -88,11 +89,11 @@ const std::vector<Bar> kThemeC = {
     {{0, 81, 2}, {2, 79, 2}, {4, 77, 2}, {6, 76, 2}, {8, 77, 4}, {12, 74, 4}},
     {{0, 77, 2}, {2, 74, 2}, {4, 70, 4}, {8, 74, 2}, {10, 77, 2}, {12, 81, 4}},
     {{0, 79, 4}, {4, 82, 4}, {8, 81, 2}, {10, 79, 2}, {12, 77, 4}},
-    {{0, 76, 4}, {4, 73, 4}, {8, 69, 8}},
+    {{0, 76, 4}, {4, 74, 4}, {8, 73, 8}},
     {{0, 74, 2}, {2, 77, 2}, {4, 81, 2}, {6, 86, 2}, {8, 84, 4}, {12, 81, 4}},
     {{0, 82, 4}, {4, 81, 4}, {8, 77, 4}, {12, 74, 4}},
     {{0, 79, 2}, {2, 77, 2}, {4, 74, 4}, {8, 70, 4}, {12, 74, 4}},
-    {{0, 73, 8}, {8, 76, 8}},
+    {{0, 76, 8}, {8, 73, 8}},
 };
 
 // The counter line that enters with the second solid: long notes.
@@ -242,6 +243,8 @@ struct Arranger {
         }
     }
 
+    // Voicings name the root in the bass register; the bass sample carries a
+    // sine an octave below the note it plays, so notes go an octave up.
     void bass(int o, int bar, const Harmony& h, BassStyle style, int vol = 50) {
         int base = bar * 16;
         for (int r = 0; r < 16; ++r) {
@@ -250,7 +253,7 @@ struct Arranger {
             switch (style) {
                 case BassStyle::Long:
                     if ((r == 0 || r == h.changeRow) && bassNote != root) {
-                        note(o, row, kChBass, root, kBass, vol);
+                        note(o, row, kChBass, root + 12, kBass, vol);
                         bassNote = root;
                     }
                     break;
@@ -397,7 +400,7 @@ void openingScene(Arranger& a) {
     a.impact(o, 0, 50, 40);
     for (int bar = 0; bar < 4; ++bar) a.pads(o, bar, kProgA[std::size_t(bar)], kPad, 26);
     a.bassNote = -1;
-    a.note(o, 0, kChBass, 38, kBass, 34);
+    a.note(o, 0, kChBass, 50, kBass, 34);
     for (int r = 8; r < 16; r += 2) {
         a.note(o, r, kChBass, 50, kBass, 34);
         a.cut(o, r + 1, kChBass);
@@ -700,7 +703,7 @@ void lensScene(Arranger& a) {
         }
         a.melody(o, 0, {{0, 86, 2}, {3, 87, 2}, {6, 86, 2}, {10, 81, 6}}, kChBell, kBell, 30, kChBellEcho);
         if (part == 0)
-            a.melody(o, 2, {{0, 86, 2}, {3, 87, 2}, {6, 89, 2}, {10, 87, 6}}, kChBell, kBell, 30, kChBellEcho);
+            a.melody(o, 2, {{0, 86, 2}, {3, 87, 2}, {6, 89, 2}, {10, 86, 6}}, kChBell, kBell, 30, kChBellEcho);
     }
 
     // Order 48 (52.5 s): the build.
