@@ -185,7 +185,14 @@ Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progres
             float x = 0.0f, y = 0.0f, z = 0.0f;
             int numbers = std::sscanf(at, "{%f, %f, %f}", &x, &y, &z);
             if (numbers < 1) break;
-            if (numbers < 3) return fail(r, lineNumber, "a corner needs three numbers");
+            if (numbers < 3) {
+                // An over-long line is read in pieces, and a piece may end
+                // inside a group that is whole in the file.
+                bool cutPiece = !pieceEndedLine && stored == lineBufferSize - 1;
+                return fail(r, lineNumber,
+                            cutPiece ? "a corner is cut in two where the line passes 4095 characters"
+                                     : "a corner needs three numbers");
+            }
             if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
                 return fail(r, lineNumber, "a coordinate is not a finite number");
             }
