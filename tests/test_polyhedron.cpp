@@ -175,6 +175,7 @@ TEST(Polyhedron, ScalingMeasuresFromVertexZeroOnly) {
     // The summary's lowest y is the scaled one.
     EXPECT_NE(read.output.find(summary(6, 8, -1.0f / std::sqrt(3.0f), 0)), std::string::npos)
         << read.output;
+    freePolyhedron(read.solid);
 
     // Off-centre: vertex 0 stays where scaling puts it, nothing is moved.
     Polyhedron s{};
@@ -224,7 +225,9 @@ TEST(Polyhedron, LoadPrintsTheOpeningLineAndReadsCrLfFiles) {
     std::string out = captureStdout([&] { solid = loadPolyhedron(path.c_str()); });
     ASSERT_NE(solid, nullptr);
     EXPECT_EQ(out.rfind("opening " + path + "\nface 1 p1=0 p2=1 p3=2  - 3 vertices\n", 0), 0u) << out;
-    EXPECT_EQ(out, "opening " + path + "\n" + readText(tetrahedron).output);
+    Read lf = readText(tetrahedron);
+    EXPECT_EQ(out, "opening " + path + "\n" + lf.output);
+    freePolyhedron(lf.solid);
     freePolyhedron(solid);
 }
 
