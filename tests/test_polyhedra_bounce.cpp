@@ -52,7 +52,8 @@ std::int64_t firstCountReaching(const Polyhedron& solid, float target, std::int6
 
 TEST(Bounce, FirstFrameAfterTheMarkIsAtTheTop) {
     startVirtualClock();
-    Polyhedron* solid = makeIcosahedron();
+    Solid solidRecord(makeIcosahedron());
+    Polyhedron* solid = solidRecord.get();
     setClock(12.3456789);  // a mark that single precision must round
     clockMark();
     float h = bounceHeight(solid);
@@ -67,7 +68,8 @@ TEST(Bounce, FirstFrameAfterTheMarkIsAtTheTop) {
 // 2 tc and the mark moves there.
 TEST(Bounce, ImpactAndRestartWithTheLowestCornerAtMinusOne) {
     startVirtualClock();
-    Polyhedron* solid = makeOctahedron();
+    Solid solidRecord(makeOctahedron());
+    Polyhedron* solid = solidRecord.get();
     ASSERT_EQ(lowestY(solid), -1.0);
     const double step = 1.0 / 64;  // exact in the clock and the mark
     int frame = 0;
@@ -110,7 +112,8 @@ TEST(Bounce, ImpactAndRestartWithTheLowestCornerAtMinusOne) {
 // (A clock of 2^40 counts per second lands frames on exact float heights.)
 TEST(Bounce, ComparisonsAtBothEndsAreStrict) {
     startVirtualClock(std::int64_t(1) << 40);
-    Polyhedron* solid = makeOctahedron();
+    Solid solidRecord(makeOctahedron());
+    Polyhedron* solid = solidRecord.get();
     const std::int64_t second = std::int64_t(1) << 40;
 
     firstCountReaching(*solid, 1.0f, second / 4, second / 2, true);
@@ -144,8 +147,10 @@ TEST(Bounce, ComparisonsAtBothEndsAreStrict) {
 // alone and lags by 0.8 per collisionElapsed; the turn resets it.
 TEST(Bounce, SecondaryLagsBehindEachChangeOfDirection) {
     startVirtualClock();
-    Polyhedron* primary = makeIcosahedron();
-    Polyhedron* secondary = makeDodecahedron();
+    Solid primaryRecord(makeIcosahedron());
+    Polyhedron* primary = primaryRecord.get();
+    Solid secondaryRecord(makeDodecahedron());
+    Polyhedron* secondary = secondaryRecord.get();
     const double yLow = lowestY(primary);
     primary->collisionElapsed = 0.5;
     demo.secondaryDirection = -1;  // as at process start: no direction seen yet
@@ -183,8 +188,10 @@ TEST(Bounce, SecondaryLagsBehindEachChangeOfDirection) {
 // seen last survives. The secondary still rides inside, at finite heights.
 TEST(Bounce, SecondaryBeforeTheFirstImpactOfFreshSolids) {
     startVirtualClock();
-    Polyhedron* primary = makeIcosahedron();
-    Polyhedron* secondary = makeDodecahedron();
+    Solid primaryRecord(makeIcosahedron());
+    Polyhedron* primary = primaryRecord.get();
+    Solid secondaryRecord(makeDodecahedron());
+    Polyhedron* secondary = secondaryRecord.get();
     demo.secondaryDirection = 0;  // as the pass before the toggle left it
     setClock(30.0);
     clockMark();
@@ -223,7 +230,8 @@ class BounceAtFrameRate : public ::testing::TestWithParam<FrameRate> {};
 TEST_P(BounceAtFrameRate, KeepsBouncing) {
     const FrameRate rate = GetParam();
     startVirtualClock();
-    Polyhedron* solid = makeIcosahedron();
+    Solid solidRecord(makeIcosahedron());
+    Polyhedron* solid = solidRecord.get();
     const double yLow = lowestY(solid);
     std::mt19937 random(7);
     std::uniform_real_distribution<double> length(rate.fastest, rate.slowest);

@@ -61,6 +61,7 @@ constexpr std::uint32_t kRed = 0xFF0000FF, kGreen = 0x00FF00FF, kBlue = 0x0000FF
 // it, with solids and textures of the test's own.
 struct SceneTest : ::testing::Test {
     TestWindow window{kWidth, kHeight};
+    Solid icosahedronRecord, dodecahedronRecord, emptyRecord;
     Polyhedron* icosahedron = nullptr;
     Polyhedron* dodecahedron = nullptr;
     Polyhedron* empty = nullptr;
@@ -76,13 +77,13 @@ struct SceneTest : ::testing::Test {
         initPolyhedraScene();
         startVirtualClock();
 
-        icosahedron = makeIcosahedron();
+        icosahedronRecord.reset(icosahedron = makeIcosahedron());
         icosahedron->amplitude = 0.25f;
         icosahedron->colourSet = 0;
-        dodecahedron = makeDodecahedron();
+        dodecahedronRecord.reset(dodecahedron = makeDodecahedron());
         dodecahedron->amplitude = 0.4f;
         dodecahedron->colourSet = 1;
-        empty = makeEmptySolid();
+        emptyRecord.reset(empty = makeEmptySolid());
         demo.primarySolid = icosahedron;
         demo.secondarySolid = dodecahedron;
 

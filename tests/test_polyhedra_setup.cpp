@@ -57,7 +57,8 @@ std::string sourceDir() {
 }
 
 // A solid as a description file: one line of "{x, y, z}" groups per face.
-std::string describe(const Polyhedron* solid) {
+std::string describe(Polyhedron* made) {
+    Solid solid(made);
     std::string text;
     char group[96];
     for (int f = 0; f < solid->faceCount; ++f) {
@@ -314,4 +315,8 @@ TEST(PolyhedraSetUp, SetUpLeavesTheSceneReadyToStart) {
     glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &value);
     EXPECT_EQ(value, GL_NICEST);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    for (Polyhedron*& solid : demo.solidTable) {
+        freePolyhedron(solid);
+        solid = nullptr;
+    }
 }

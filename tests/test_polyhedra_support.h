@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace polytest {
@@ -45,6 +46,12 @@ inline Vec3 unit(const Vec3& v) {
     double n = std::sqrt(dot(v, v));
     return {v.x / n, v.y / n, v.z / n};
 }
+
+// A solid record owned by a test, released as the loader's own are.
+struct SolidRelease {
+    void operator()(Polyhedron* solid) const { freePolyhedron(solid); }
+};
+using Solid = std::unique_ptr<Polyhedron, SolidRelease>;
 
 // A record as the loader hands it over: malloc'd arrays, lowest corner
 // found, animation fields zero.
@@ -156,3 +163,11 @@ GLuint makeTexture(int size, Colour colour) {
 }
 
 }  // namespace polytest
+
+// Under ASan+UBSan: leaks that SDL, D-Bus and Mesa keep on purpose are theirs.
+extern "C" __attribute__((used)) inline const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}
+extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() {
+    return "leak:libdbus-1.so\nleak:libGLX_mesa.so\nleak:libSDL2-2.0.so\n";
+}
