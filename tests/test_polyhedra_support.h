@@ -165,9 +165,8 @@ GLuint makeTexture(int size, Colour colour) {
 }  // namespace polytest
 
 // Under ASan+UBSan: leaks that SDL, D-Bus and Mesa keep on purpose are theirs.
-extern "C" __attribute__((used)) inline const char* __asan_default_options() {
-    return "fast_unwind_on_malloc=0";
-}
+// (No slow unwinding on malloc here: llvmpipe's JIT allocates while holding
+// the unwinder's lock, and that deadlocks.)
 extern "C" __attribute__((used)) inline const char* __lsan_default_suppressions() {
     return "leak:libdbus-1.so\nleak:libGLX_mesa.so\nleak:libSDL2-2.0.so\n";
 }
