@@ -26,6 +26,7 @@ struct Atom {
 void paintBall(Canvas& canvas, double cx, double cy, double radius, Colour dark, Colour light) {
     for (int y = static_cast<int>(cy - radius - 2); y <= static_cast<int>(cy + radius + 2); ++y) {
         for (int x = static_cast<int>(cx - radius - 2); x <= static_cast<int>(cx + radius + 2); ++x) {
+            if (x < 0 || y < 0 || x >= canvas.width || y >= canvas.height) continue;
             double dx = (x + 0.5 - cx) / radius, dy = (y + 0.5 - cy) / radius;
             double r = std::sqrt(dx * dx + dy * dy);
             double cover = edgeCoverage((r - 1) * radius);
@@ -43,6 +44,7 @@ void paintBall(Canvas& canvas, double cx, double cy, double radius, Colour dark,
 void paintGlow(Canvas& canvas, double cx, double cy, double reach, Colour colour, double strength) {
     for (int y = static_cast<int>(cy - reach * 2); y <= static_cast<int>(cy + reach * 2); ++y) {
         for (int x = static_cast<int>(cx - reach * 2); x <= static_cast<int>(cx + reach * 2); ++x) {
+            if (x < 0 || y < 0 || x >= canvas.width || y >= canvas.height) continue;
             double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy) / reach;
             Colour& c = at(canvas, x, y);
             c = added(c, scaled(colour, strength * std::exp(-2.5 * d * d)));
