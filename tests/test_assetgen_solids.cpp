@@ -1,6 +1,8 @@
 // The five polyhedron files in data/: closed, outward-wound, centred solids
 // in the loader's format, resting as the polyhedra scene expects, with face
 // orders that keep neighbouring faces in different colours.
+#include "assets/polyhedron.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -192,5 +194,48 @@ TEST(AssetgenSolids, NeighbouringFacesNeverShareAColour) {
     for (const auto& [edge, faces] : edgeFaces(dodeca)) {
         ASSERT_EQ(faces.size(), 2u);
         EXPECT_NE(reds[faces[0]], reds[faces[1]]) << "faces " << faces[0] << " and " << faces[1];
+    }
+}
+
+TEST(AssetgenSolids, TheDemosLoaderReadsTheSameSolidsAndScalesThemToTheUnitSphere) {
+    for (const Expected& expected : kSolids) {
+        SCOPED_TRACE(expected.file);
+        SolidFile own = readSolid(expected.file);
+        ASSERT_TRUE(own.ok);
+        std::string path = std::string(std::getenv("DEMO_SOURCE_DIR") ? std::getenv("DEMO_SOURCE_DIR") : ".") +
+                           "/data/" + expected.file;
+        std::FILE* file = std::fopen(path.c_str(), "r");
+        ASSERT_NE(file, nullptr);
+        std::FILE* progress = std::tmpfile();
+        Polyhedron* solid = readPolyhedron(file, path.c_str(), progress);
+        std::fclose(file);
+        std::fclose(progress);
+        ASSERT_NE(solid, nullptr);
+        EXPECT_EQ(solid->faceCount, expected.faces);
+        EXPECT_EQ(solid->vertexCount, expected.vertices);
+        // The same corners merged the same way: identical index lists.
+        for (int f = 0; f < solid->faceCount && f < static_cast<int>(own.faces.size()); ++f) {
+            ASSERT_EQ(solid->faces[f].count, static_cast<int>(own.faces[f].size()));
+            for (int k = 0; k < solid->faces[f].count; ++k) EXPECT_EQ(solid->faces[f].indices[k], own.faces[f][k]);
+        }
+        // Scaled to span 2 from vertex 0: the solids with opposite corners
+        // end on the unit sphere; the tetrahedron with edges 2 long.
+        const PolyVertex& low = solid->vertices[solid->lowestVertex];
+        std::string name = expected.file;
+        if (name == "icosahed.txt") {
+            EXPECT_NEAR(low.y, -0.7946545, 1e-5);  // on a face
+        }
+        if (name == "dodecahed.txt") {
+            EXPECT_NEAR(low.y, -1.0, 1e-5);  // on a vertex
+        }
+        if (name == "tetrahed.txt") {
+            EXPECT_NEAR(vertexDistance(solid->vertices[0], solid->vertices[1]), 2.0, 1e-5);
+        } else {
+            for (int i = 0; i < solid->vertexCount; ++i) {
+                const PolyVertex& v = solid->vertices[i];
+                EXPECT_NEAR(length(v.x, v.y, v.z), 1.0, 1e-5);
+            }
+        }
+        freePolyhedron(solid);
     }
 }
