@@ -5,6 +5,7 @@
 // what it needs under a temporary folder of its own.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -39,6 +40,7 @@ struct ModuleShape {
     int newTempo = 0;
     int slideOrder = -1;    // at this order's row 0 the tempo slides by slide per tick (T0x/T1x)
     int slide = 0;
+    int extraChannels = 0;  // more voices, each playing every row (for heavier mixes)
 };
 
 // A two-channel module: a looping square wave, one note every other row on
@@ -65,6 +67,8 @@ inline std::vector<std::uint8_t> makeModule(const ModuleShape& shape = {}) {
     for (int c = 0; c < 32; ++c) out[0x40 + c] = 255;
     out[0x40] = 0;  // left 1
     out[0x41] = 8;  // right 1
+    for (int c = 0; c < shape.extraChannels && c < 30; ++c)
+        out[0x42 + c] = static_cast<std::uint8_t>(c % 2 ? 8 + (c / 2) % 8 : (c / 2) % 8);
 
     for (int o = 0; o < orderCount; ++o)
         out.push_back(o < shape.orders ? static_cast<std::uint8_t>(o) : 255);
@@ -103,10 +107,12 @@ inline std::vector<std::uint8_t> makeModule(const ModuleShape& shape = {}) {
         put16(out, patternPointers + 2 * static_cast<std::size_t>(p), static_cast<unsigned>(at / 16));
         out.resize(out.size() + 2, 0);
         for (int row = 0; row < 64; ++row) {
-            for (int channel = 0; channel < 2 && row < shape.rowsPerOrder; ++channel) {
+            const int channels = 2 + std::min(shape.extraChannels, 30);
+            for (int channel = 0; channel < channels && row < shape.rowsPerOrder; ++channel) {
                 int note = -1, command = 0, info = 0;
                 if (channel == 0 && row % 2 == 0) note = (4 << 4) | ((p + row / 2) % 12);
                 if (channel == 1 && row % 4 == 0) note = (3 << 4) | (p % 12);
+                if (channel >= 2) note = ((2 + channel % 5) << 4) | ((p + row + channel) % 12);
                 if (channel == 0 && row == shape.rowsPerOrder - 1 && shape.rowsPerOrder < 64) {
                     command = 'C' - 'A' + 1;  // pattern break
                 }

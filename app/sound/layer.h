@@ -52,7 +52,7 @@ struct RowTracker {
 
 struct ModuleChannel {
     std::unique_ptr<openmpt::module> player;
-    std::vector<float> store;    // rendered stereo frames from storeBase on
+    std::vector<float> store;    // rendered stereo frames storeBase..renderEnd (and room)
     std::uint64_t storeBase = 0;
     std::uint64_t renderEnd = 0;  // channel frame after the last one rendered
     bool ended = false;           // libopenmpt reached the end of the song

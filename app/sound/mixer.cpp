@@ -6,14 +6,13 @@
 #include "app/sound/layer.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace sound::detail {
 namespace {
 
 constexpr std::uint64_t blockFrames = 4096;
 
-void addFrames(float* mix, const float* frames, std::size_t count) {
+void addFrames(float* __restrict mix, const float* __restrict frames, std::size_t count) {
     for (std::size_t i = 0; i < count * 2; ++i) mix[i] += frames[i];
 }
 
@@ -47,10 +46,16 @@ void mixBlock(std::uint64_t start, std::uint64_t count) {
     for (ChannelRecord& record : layer.channels)
         if (record.playing) mixChannel(record, start, count);
     layer.pcm.resize(samples);
+    const float* __restrict mix = layer.mix.data();
+    std::int16_t* __restrict pcm = layer.pcm.data();
     for (std::size_t i = 0; i < samples; ++i) {
-        // The one clip of the whole mix.
-        float value = std::clamp(layer.mix[i], -1.0f, 1.0f);
-        layer.pcm[i] = static_cast<std::int16_t>(std::lrint(value * 32767.0f));
+        // The one clip of the whole mix, then rounding to the nearest step
+        // (shifted up to stay positive, so that truncation rounds).
+        float value = mix[i];
+        value = value > 1.0f ? 1.0f : value;
+        value = value < -1.0f ? -1.0f : value;
+        value *= 32767.0f;
+        pcm[i] = static_cast<std::int16_t>(static_cast<std::int32_t>(value + 32768.5f) - 32768);
     }
     submit(layer.pcm.data(), static_cast<std::size_t>(count));
 }

@@ -60,17 +60,23 @@ void rowBegins(ModuleChannel& module, std::uint64_t frame, std::uint64_t positio
     rows.nextRow = frame + length;
 }
 
-std::size_t readFrames(ModuleChannel& module, std::uint64_t count) {
+// Makes room for `frames` more rendered frames. The store only grows (and is
+// zeroed) now and then; rendering writes over what is there.
+float* roomFor(ModuleChannel& module, std::uint64_t frames) {
     std::size_t at = static_cast<std::size_t>(module.renderEnd - module.storeBase) * 2;
-    module.store.resize(at + static_cast<std::size_t>(count) * 2);
+    std::size_t needed = at + static_cast<std::size_t>(frames) * 2;
+    if (module.store.size() < needed) module.store.resize(std::max(needed, module.store.size() * 2));
+    return module.store.data() + at;
+}
+
+std::size_t readFrames(ModuleChannel& module, std::uint64_t count) {
+    float* at = roomFor(module, count);
     std::size_t got = 0;
     try {
-        got = module.player->read_interleaved_stereo(layer.rate, static_cast<std::size_t>(count),
-                                                      module.store.data() + at);
+        got = module.player->read_interleaved_stereo(layer.rate, static_cast<std::size_t>(count), at);
     } catch (const std::exception&) {
         got = 0;
     }
-    module.store.resize(at + got * 2);
     module.renderEnd += got;
     return got;
 }
@@ -161,12 +167,11 @@ void jumpModule(ModuleChannel& module, std::uint64_t frame, int order) {
     // rendered is dropped.
     if (order < 0 || order >= module.orders) return;
     frame = std::max(frame, module.storeBase);
-    if (frame < module.renderEnd) {
-        module.store.resize(static_cast<std::size_t>(frame - module.storeBase) * 2);
-    } else {
+    if (frame > module.renderEnd) {
         // The song had ended before this frame: what it did not render there
         // was silence.
-        module.store.resize(static_cast<std::size_t>(frame - module.storeBase) * 2, 0.0f);
+        float* at = roomFor(module, frame - module.renderEnd);
+        std::fill(at, at + static_cast<std::size_t>(frame - module.renderEnd) * 2, 0.0f);
     }
     module.renderEnd = frame;
     try {
@@ -186,9 +191,10 @@ void trimModule(ModuleChannel& module, std::uint64_t frame) {
     frame = std::min(frame, module.renderEnd);
     // Drop in large steps: the store is moved down only now and then.
     if (frame < module.storeBase + 8192) return;
-    std::size_t drop = static_cast<std::size_t>(frame - module.storeBase);
-    module.store.erase(module.store.begin(),
-                       module.store.begin() + static_cast<std::ptrdiff_t>(drop * 2));
+    std::size_t drop = static_cast<std::size_t>(frame - module.storeBase) * 2;
+    std::size_t kept = static_cast<std::size_t>(module.renderEnd - frame) * 2;
+    std::copy(module.store.begin() + static_cast<std::ptrdiff_t>(drop),
+              module.store.begin() + static_cast<std::ptrdiff_t>(drop + kept), module.store.begin());
     module.storeBase = frame;
 }
 
