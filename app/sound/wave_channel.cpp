@@ -85,8 +85,11 @@ std::unique_ptr<WaveChannel> openWave(const char* path, int rate, std::string& e
 }
 
 std::uint64_t wavePositionAt(const WaveChannel& wave, std::uint64_t frame) {
+    // The file's frame under output frame `frame`, by the rates alone: the
+    // whole file has been heard exactly when its duration has passed, however
+    // many frames the resampler made of it.
     std::uint64_t sourceFrame = wave.sourceFrames;
-    if (frame < wave.frames.size() / 2 && wave.rate > 0)
+    if (wave.rate > 0)
         sourceFrame = std::min(sourceFrame, frame * wave.sourceRate / static_cast<std::uint64_t>(wave.rate));
     return sourceFrame * wave.bytesPerFrame;
 }
