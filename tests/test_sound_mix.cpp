@@ -239,3 +239,38 @@ TEST(SoundMix, OfflineWaveFileHoldsTheWholeRecording) {
     EXPECT_FALSE(sound::writeOfflineWave("/nonexistent/folder/out.wav"));
     EXPECT_NE(std::string(sound::lastError()).find("/nonexistent/folder/out.wav"), std::string::npos);
 }
+
+// The capture asks for one frame of sound after each frame is drawn; the
+// sequencer then starts or stops channels before the next update. Those
+// changes belong to the time already passed, which the recording shows.
+TEST(SoundMix, ChangesBetweenUpdatesHappenAtTheTimeAlreadyPassed) {
+    OfflineSound output;
+    sound::Channel wave = sound::createStream(scratchFile("between.wav", testfiles::makeWave(tone(0.5))).c_str());
+    runUpdates(10);
+    sound::consumeOffline(framesPerVideoFrame);
+    sound::playStream(wave, true);
+    EXPECT_EQ(sound::position(wave), 0u);
+    sound::update();
+    // It starts where the time asked for ends: heard from frame 11 on.
+    const std::size_t start = 11 * framesPerVideoFrame;
+    EXPECT_TRUE(silentFrom(0, start));
+    EXPECT_EQ(sound::position(wave), 0u);
+    runUpdates(5);
+    EXPECT_EQ(sound::position(wave), 5 * framesPerVideoFrame * 4);
+    std::vector<std::int16_t> expected(5 * framesPerVideoFrame * 2);
+    for (std::size_t i = 0; i < expected.size() / 2; ++i)
+        expected[2 * i] = expected[2 * i + 1] =
+            static_cast<std::int16_t>(std::lround(32767.0 * 0.5 * std::sin(2 * M_PI * 441.0 * i / rate)));
+    EXPECT_LE(largestDifference(start, expected), 2);
+
+    // A stop after more time was asked for: that time still hears the wave.
+    sound::consumeOffline(3 * framesPerVideoFrame);
+    sound::stop(wave);
+    sound::update();
+    runUpdates(2);
+    const std::size_t stopped = (16 + 3) * framesPerVideoFrame;
+    EXPECT_EQ(recordedFrames(), stopped + 2 * framesPerVideoFrame);
+    EXPECT_FALSE(silentFrom(stopped - 100, stopped));
+    EXPECT_TRUE(silentFrom(stopped, recordedFrames()));
+    EXPECT_EQ(sound::position(wave), 8 * framesPerVideoFrame * 4);
+}

@@ -159,7 +159,7 @@ void submit(const std::int16_t* samples, std::size_t frames);
 // Drops everything queued that can still be dropped; returns the first
 // output frame dropped, from which the queue goes on.
 std::uint64_t clearQueue();
-// Frames consumed since the last update: offline, what was asked for; clock,
+// Frames to consume at this update: offline, what was asked for; clock,
 // what the program's clock says has passed; device, 0 (it keeps its own).
 std::uint64_t framesToConsume();
 // Offline: moves `frames` queued ones into the recording. Clock: counts them.

@@ -72,7 +72,12 @@ void fill(std::uint64_t end) {
     }
 }
 
-std::uint64_t cut() { return clearQueue(); }
+std::uint64_t cut() {
+    // Time that has passed (offline, clock) is heard with the channels as
+    // they were: mix it before anything changes.
+    fill(outputFrontier());
+    return clearQueue();
+}
 
 void refill() { fill(outputFrontier() + bufferFrames()); }
 

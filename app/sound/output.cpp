@@ -24,6 +24,19 @@ std::uint64_t stillQueued(const Output& output) {
     return SDL_GetQueuedAudioSize(output.device) / bytesPerFrame;
 }
 
+// Offline and clock: frames whose time has passed since the last update,
+// which the next update will consume. The device keeps its own time.
+std::uint64_t framesPassed() {
+    const Output& output = layer.output;
+    if (output.kind == OutputKind::offline) return layer.offline.toConsume;
+    if (output.kind == OutputKind::clock) {
+        std::uint32_t elapsedMs = platform::tickCount() - output.clockStartTick;  // wrap-safe
+        std::uint64_t due = static_cast<std::uint64_t>(elapsedMs) * static_cast<std::uint64_t>(layer.rate) / 1000;
+        return due > output.consumed ? due - output.consumed : 0;
+    }
+    return 0;
+}
+
 }  // namespace
 
 bool openOutput(std::string& error) {
@@ -75,7 +88,9 @@ std::uint64_t outputFrontier() {
             return output.submitted - std::min(output.submitted, stillQueued(output));
         case OutputKind::offline:
         case OutputKind::clock:
-            return output.consumed;
+            // What the time passed since the last update will consume is
+            // already heard, as far as a cut is concerned.
+            return output.consumed + framesPassed();
         case OutputKind::none:
             break;
     }
@@ -119,26 +134,19 @@ std::uint64_t clearQueue() {
         SDL_ClearQueuedAudio(output.device);
         SDL_UnlockAudioDevice(output.device);
     } else if (output.kind == OutputKind::offline || output.kind == OutputKind::clock) {
-        output.pending.clear();
-        output.pendingRead = 0;
-        output.submitted = output.consumed;
+        // The mixer filled up to the frontier before cutting.
+        std::uint64_t frontier = outputFrontier();
+        std::size_t kept = static_cast<std::size_t>(std::min(frontier, output.submitted) - output.consumed);
+        output.pending.resize(std::min(output.pending.size(), output.pendingRead + kept * 2));
+        output.submitted = std::min(frontier, output.submitted);
     }
     return output.submitted;
 }
 
 std::uint64_t framesToConsume() {
-    Output& output = layer.output;
-    if (output.kind == OutputKind::offline) {
-        std::uint64_t frames = layer.offline.toConsume;
-        layer.offline.toConsume = 0;
-        return frames;
-    }
-    if (output.kind == OutputKind::clock) {
-        std::uint32_t elapsedMs = platform::tickCount() - output.clockStartTick;  // wrap-safe
-        std::uint64_t due = static_cast<std::uint64_t>(elapsedMs) * static_cast<std::uint64_t>(layer.rate) / 1000;
-        return due > output.consumed ? due - output.consumed : 0;
-    }
-    return 0;
+    std::uint64_t frames = framesPassed();
+    layer.offline.toConsume = 0;
+    return frames;
 }
 
 void consume(std::uint64_t frames) {

@@ -23,9 +23,11 @@ struct Run {
     std::vector<FrameOutput> outputs;
     std::uint64_t frame = 0;  // number of the frame being drawn
     std::uint64_t limit = 0;
-    bool sceneSeen = false;
+    bool sceneSeen = false;  // the first frame has been seen
     std::int32_t lastScene = 0;
     bool sceneOneNext = false;
+    bool lastLens = false;
+    bool lastBounce = true;
     std::vector<std::uint8_t> pixels, rows;
     std::string error;
     bool quitPosted = false;
@@ -37,9 +39,10 @@ double secondsAt(const Run& run, std::uint64_t frame) {
     return static_cast<double>(frame) / run.options->fps;
 }
 
-void printSceneStart(const Run& run, std::int32_t scene) {
+// One timeline line: what changed, its new value, and where the music was.
+void printEvent(const Run& run, const char* what, int value) {
     std::uint64_t module = sound::position(demo.moduleHandle);
-    std::printf("scene %d frame %llu time %.6f order %u row %u first %llu second %llu\n", scene,
+    std::printf("%s %d frame %llu time %.6f order %u row %u first %llu second %llu\n", what, value,
                 static_cast<unsigned long long>(run.frame), secondsAt(run, run.frame),
                 static_cast<unsigned>(module & 0xFFFF), static_cast<unsigned>((module >> 16) & 0xFFFF),
                 static_cast<unsigned long long>(sound::position(demo.firstStream)),
@@ -49,21 +52,27 @@ void printSceneStart(const Run& run, std::int32_t scene) {
 
 // The sequencer sets scenes 2 and -1 before the first frame they draw; the
 // polyhedra scene sets 1 itself while drawing its own last frame, so scene 1
-// begins at the frame after the one that shows the change.
-void noteScene(Run& run) {
+// begins at the frame after the one that shows the change. The lens and its
+// bounce are switched by the sequencer between frames.
+void noteTimeline(Run& run) {
     if (run.sceneOneNext) {
-        printSceneStart(run, 1);
+        printEvent(run, "scene", 1);
         run.sceneOneNext = false;
     }
     std::int32_t scene = demo.SceneState;
-    if (run.sceneSeen && scene == run.lastScene) return;
-    if (run.sceneSeen && run.lastScene == 0 && scene == 1) {
-        run.sceneOneNext = true;
-    } else {
-        printSceneStart(run, scene);
+    if (!run.sceneSeen || scene != run.lastScene) {
+        if (run.sceneSeen && run.lastScene == 0 && scene == 1) {
+            run.sceneOneNext = true;
+        } else {
+            printEvent(run, "scene", scene);
+        }
     }
+    if (run.sceneSeen && demo.lensActive != run.lastLens) printEvent(run, "lens", demo.lensActive ? 1 : 0);
+    if (run.sceneSeen && demo.lensBounce != run.lastBounce) printEvent(run, "bounce", demo.lensBounce ? 1 : 0);
     run.sceneSeen = true;
     run.lastScene = scene;
+    run.lastLens = demo.lensActive;
+    run.lastBounce = demo.lensBounce;
 }
 
 void fail(Run& run, AppWindow* appWindow, const std::string& error) {
@@ -102,7 +111,7 @@ bool readFrame(Run& run, int width, int height) {
 void observeFrame(AppWindow* appWindow) {
     Run& run = *current;
     const Options& options = *run.options;
-    noteScene(run);
+    noteTimeline(run);
 
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(appWindow->window, &width, &height);

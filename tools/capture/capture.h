@@ -8,10 +8,12 @@
 // the next update. So frame n is drawn at n / fps seconds and hears the mix
 // up to n / fps seconds; two captures of the same frames are identical.
 //
-// Every scene start is printed on stdout as one line:
-//   scene S frame N time T order O row R first B1 second B2
-// (the module's order and row and both waves' byte positions heard at that
-// frame); the run ends with "end frame N time T".
+// Every change of the timeline is printed on stdout as one line, with the
+// module's order and row and both waves' byte positions heard at that frame:
+//   scene S frame N time T order O row R first B1 second B2   (a scene begins)
+//   lens L frame N ...      (the lens is switched on or off)
+//   bounce B frame N ...    (the lens stops rebounding)
+// and the run ends with "end frame N time T" (N frames were drawn).
 #pragma once
 
 #include "tools/capture/frame_output.h"
