@@ -36,8 +36,9 @@ namespace sound {
 
 // ---- Set-up -----------------------------------------------------------------
 
-// Releases whatever an earlier init() opened, then opens the output for a
-// window at `frequency` Hz, stereo. Returns 1 when the chosen output is open;
+// Releases the channels and the output of an earlier init() (so that only
+// one pass's music can ever sound), then opens the output for a window at
+// `frequency` Hz, stereo. Returns 1 when the chosen output is open;
 // 0 when the device could not be opened (lastError() says why; the layer then
 // keeps time silently on the program's clock). Opens SDL's audio subsystem
 // itself.
@@ -89,7 +90,9 @@ int outputRate();
 // For tests and demo-capture: nothing is played; every update() consumes
 // exactly the frames asked for since the previous update (none unless asked),
 // mixing what they need first, and records them. What it consumed is what is
-// heard: positions are looked up at the frames consumed so far.
+// heard: positions are looked up at the frames consumed so far. The frames
+// asked for are time that has passed: a channel started or stopped before
+// the update that consumes them starts or stops after them.
 
 // From the next init() on, init() opens the offline sink instead of the
 // device; starts a new, empty recording.
