@@ -82,7 +82,7 @@ bool writeWaveFile(const char* path, const std::vector<std::int16_t>& samples, i
         bytes[2 * i] = static_cast<std::uint8_t>(value & 0xFF);
         bytes[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fclose(file) == 0 && ok;
     if (!ok) error = std::string(path) + ": cannot be written completely";
     return ok;
