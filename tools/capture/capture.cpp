@@ -9,7 +9,9 @@
 #include "app/window.h"
 #include "demo/demo_state.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace capture {
 namespace {
