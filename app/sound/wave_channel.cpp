@@ -45,6 +45,10 @@ std::unique_ptr<WaveChannel> openWave(const char* path, int rate, std::string& e
     std::vector<std::uint8_t> bytes;
     if (!readWholeFile(path, bytes, error)) return nullptr;
 
+    if (bytes.size() > 0x7FFFFFFF) {
+        error = std::string(path) + ": the file is too large to be a wave the demo plays";
+        return nullptr;
+    }
     SDL_AudioSpec spec;
     Uint8* decoded = nullptr;
     Uint32 decodedBytes = 0;
