@@ -316,7 +316,7 @@ TEST_F(SceneTest, TheLensMagnifiesThePlaneBeneathItInsideARoundDisc) {
     demo.lensActive = true;
     demo.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
     demo.lensSceneTextures[displacementMap] = displacementTexture();
-    demo.lensSceneTextures[lensTintTexture] = plainTexture({255, 255, 255});
+    demo.lensSceneTextures[lensTintTexture] = plainTexture({128, 128, 128});  // a grey glass
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
 
