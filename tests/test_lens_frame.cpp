@@ -2,9 +2,10 @@
 // from the framebuffer and compared with where the geometry says each
 // texture must land: the layers' turns, the plane alone without the lens (and
 // no program run), the lens's round, magnifying disc, the coin-like turn,
-// and the closing stretch that draws nothing.
+// and the closing stretch that draws nothing but still updates the sound.
 #include "app/gl.h"
 #include "app/shader/shader.h"
+#include "app/sound/sound.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
 #include "scenes/lens/lens_scene.h"
@@ -426,13 +427,18 @@ TEST_F(SceneTest, TheLensEdgeIsRoundAndTurnsLikeACoin) {
     EXPECT_NEAR(lensReach(frame, {0, 0}, 270.0, 0.0), disc, 2.0 * pixel);
 }
 
-TEST_F(SceneTest, ClosingStretchDrawsNothing) {
+TEST_F(SceneTest, ClosingStretchDrawsNothingButKeepsTheSoundGoing) {
+    sound::useOfflineOutput();
+    ASSERT_EQ(sound::init(window.appWindow.window, 44100), 1) << sound::lastError();
     startScene(2);
     demo.SceneState = -1;
     glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     std::vector<std::uint8_t> before = framePixels();
+    sound::consumeOffline(441);
     drawFrame();
     EXPECT_EQ(framePixels(), before);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(sound::offlineRecording().size(), 2u * 441u) << "the frame updated the sound";
+    sound::shutdown();
 }
