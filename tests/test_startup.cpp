@@ -35,7 +35,6 @@ SDL_Window* expectedWindow = nullptr;
 int recordInit(SDL_Window* window, int frequency) {
     calls.push_back(std::string("init ") + (window == expectedWindow ? "window " : "other ") +
                     std::to_string(frequency));
-    if (!initResult) SDL_SetError("no device here");
     return initResult;
 }
 void recordUpdatePeriod(int ms) { calls.push_back("updatePeriod " + std::to_string(ms)); }
@@ -205,16 +204,16 @@ TEST_F(StartupTest, SoundFilesItCannotPlayAreNamedAndTheProgramEndsWithStatusOne
     EXPECT_EQ(calls.back(), "createStream data/2.wav");
 }
 
-TEST_F(StartupTest, ASoundOutputThatWillNotOpenIsReportedBeforeAnyLoad) {
+TEST_F(StartupTest, ASoundDeviceThatWillNotOpenDoesNotStopTheDemo) {
+    // The layer keeps the music's time without a device.
     TestWindow w;
     ASSERT_TRUE(w.ok);
     expectedWindow = w.appWindow.window;
+    demo.appWindow = nullptr;
     initResult = 0;
-    EXPECT_EQ(initialize(&w.appWindow, &w.keyTable), 0);
-    std::vector<std::string> expected = {"shutdown", "init window 44100"};
-    EXPECT_EQ(calls, expected);
-    std::vector<std::string> notices = {"Cannot open the sound output: no device here"};
-    EXPECT_EQ(platform::recordedNotices(), notices);
+    EXPECT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
+    EXPECT_EQ(calls, onePass);
+    EXPECT_TRUE(platform::recordedNotices().empty());
 }
 
 // ---- with the real sound layer --------------------------------------------
