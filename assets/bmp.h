@@ -1,4 +1,9 @@
 // The BMP loader: a device-independent bitmap file to 24-bit R, G, B pixels.
+//
+// Core (12-byte) and info (40-byte) headers, with or without the 14-byte
+// file header; 1, 4 and 8 bits through the colour table, 16 (5-5-5 or bit
+// fields), 24 and 32 bits, run-length 4 and 8 bits. Failures are shown as one
+// notice (platform::showNotice) and give a null result.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +17,32 @@ struct ImageRecord {
     unsigned char* pixels;
 };
 
-// Null on failure, after one notice (when showImageErrors is true).
+// Null on failure, after one notice (when showImageErrors is true). Rows are
+// in the file's bottom-up order: the first row in memory is the picture's
+// bottom row, for top-down files too; each pixel is R, G, B.
 ImageRecord* loadBmp(const char* fileName);
 
+// The loader's notices are shown only while this is true (it starts true
+// and nothing in the program changes it).
 extern bool showImageErrors;
+
+// The bitmap header's fields (a core header's 16-bit ones widened, the
+// rest 0).
+struct DibHeader {
+    std::uint32_t size;  // 12 core, 40 info
+    std::int32_t width;
+    std::int32_t height;
+    std::uint16_t planes;
+    std::uint16_t bitsPerPixel;
+    std::uint32_t compression;
+    std::uint32_t imageSize;
+    std::int32_t xPixelsPerMetre;
+    std::int32_t yPixelsPerMetre;
+    std::uint32_t coloursUsed;
+    std::uint32_t coloursImportant;
+};
+
+// Colour-table length: an info header's colours-used as a 16-bit count when
+// it is not 0, else 2, 16 or 256 for 1, 4 or 8 bits and 0 for other depths;
+// never more than a picture of 1 to 8 bits can index.
+std::uint32_t dibColourCount(const DibHeader& header);

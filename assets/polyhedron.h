@@ -2,11 +2,14 @@
 // merged into one vertex table, scaled to a fixed size. The record also
 // carries the polyhedra scene's per-solid animation state.
 //
-// The loader allocates the record and its arrays; the caller keeps them for
-// the whole run.
+// The loader allocates the record and its arrays with malloc/realloc; the
+// program keeps them for the whole run (freePolyhedron exists for tests and
+// the fuzzer). Numbers are read and printed in the "C" locale whatever the
+// user's locale, so a file reads the same everywhere.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 struct PolyVertex {
     float x, y, z;
@@ -32,8 +35,16 @@ struct Polyhedron {
     std::int32_t colourSet;
 };
 
-// Reads, merges, scales to span 2.0 and prints progress; ends the process
-// when the file cannot be used.
+// Reads, merges, scales to span 2.0 and prints progress on standard output;
+// when the file cannot be used it prints why and ends the process with a
+// non-zero status.
 Polyhedron* loadPolyhedron(const char* path);
 void scalePolyhedron(Polyhedron* solid, float span);
 float vertexDistance(const PolyVertex& a, const PolyVertex& b);
+
+// The loader's work on an open file: the face lines, the summary, or the
+// line that says what is wrong (all on `progress`). Null when the file
+// cannot be used; nothing is left allocated then. `path` only names the file
+// in the lines it prints.
+Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progress);
+void freePolyhedron(Polyhedron* solid);

@@ -1,0 +1,65 @@
+// The TGA loader: an uncompressed or run-length true-colour or greyscale
+// Truevision TGA file into a TgaImage with R, G, B (A) pixels, rows in the
+// reverse of the file's order, and the GL pixel format to upload it with.
+//
+// The caller owns the TgaImage (texture creation keeps it as a local); the
+// record owns its pixels, which freeTgaPixels releases. A file that is
+// missing or cannot be used gets one line "<message> - <file>" on standard
+// output and a 128 x 128 greyscale checkerboard in its place, which
+// loadTga also uploads to the texture bound to GL_TEXTURE_2D: a GL context
+// must be current. Everything but that upload (tga_decode.cpp) works without
+// GL, so the decoder can be fuzzed on its own.
+#pragma once
+
+#include "app/gl.h"
+
+#include <cstdint>
+#include <cstdio>
+
+struct TgaImage {
+    std::uint8_t idLength;        // read, not used: the pixels start at byte 18
+    std::uint8_t colourMapType;   // read, not used
+    std::uint8_t imageType;       // 2 true-colour, 3 greyscale, 10 run-length true-colour
+    std::uint16_t colourMapStart;  // read, not used
+    std::uint16_t colourMapLength;  // read, not used
+    std::uint8_t colourMapBits;   // read, not used
+    std::uint16_t xOrigin;        // read, not used
+    std::uint16_t yOrigin;        // read, not used
+    std::int16_t width;
+    std::int16_t height;
+    std::uint8_t bitsPerPixel;
+    std::uint8_t descriptor;      // read, not used: rows are always reversed
+    std::int32_t bytesPerPixel;   // bitsPerPixel >> 3
+    std::int32_t imageSize;       // width * height * bytesPerPixel (0 when that overflows)
+    GLenum glFormat;              // GL_RGB, GL_RGBA, GL_LUMINANCE or GL_ALPHA
+    unsigned char* pixels;        // imageSize bytes, or null
+};
+
+// Pictures larger than this on either side are refused before anything is
+// allocated for them.
+constexpr std::int32_t tgaMaxSide = 16384;
+
+// 1 when the picture was loaded; 0 when a failure was reported and the
+// record holds (and the bound texture received) the checkerboard.
+int loadTga(const char* fileName, TgaImage* image, std::uint32_t flags);
+
+// The steps of a load, for the loader, the tests and the fuzzer.
+// readTgaHeader: false when the file ends inside the 18-byte header.
+bool readTgaHeader(std::FILE* file, TgaImage* image);
+// readTgaPixels: false when the pixel block cannot be allocated.
+bool readTgaPixels(TgaImage* image, std::FILE* file);
+void decodeTgaRle(TgaImage* image, std::FILE* file);
+void flipTgaRows(TgaImage* image);
+void freeTgaPixels(TgaImage* image);
+// Everything from the header to the row reversal: null on success, or the
+// failure message (the pixels are released then). Makes no GL call.
+const char* decodeTga(std::FILE* file, TgaImage* image, std::uint32_t flags,
+                      std::int32_t maxSide = tgaMaxSide);
+
+// The failure routine: prints "<message> - <file>", releases the pixels,
+// closes the file (when not null) and puts the checkerboard in place.
+void reportTgaError(const char* message, const char* fileName, std::FILE* file, TgaImage* image);
+// The checkerboard into the record (fillFallbackImage, no GL), then
+// uploaded to the bound texture as GL_LUMINANCE4 (makeFallbackImage).
+void fillFallbackImage(TgaImage* image);
+void makeFallbackImage(TgaImage* image);
