@@ -261,3 +261,28 @@ TEST_F(StartupTest, TheRealSoundLayerOpensTheDemosOwnFiles) {
     }
     sound::shutdown();
 }
+
+TEST_F(StartupTest, TheRealSoundLayerForgetsThePreviousPassesMusic) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    if (!realSoundLayer()) GTEST_SKIP() << "no sound layer here yet";
+    if (!fs::exists("data/orbita.s3m")) GTEST_SKIP() << "no data files here yet";
+    soundCalls = soundLayerCalls();
+    ASSERT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
+    const sound::Channel previous = demo.moduleHandle;
+    sound::playModule(previous);
+    // SDL's dummy output plays in real time: wait until the module is heard
+    // past its first row (a generous bound, not a timing check).
+    for (int i = 0; i < 1000 && sound::position(previous) == 0; i++) {
+        sound::update();
+        SDL_Delay(10);
+    }
+    ASSERT_NE(sound::position(previous), 0u);
+
+    // The toggle's new pass: the playing module of the last one is gone.
+    ASSERT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
+    EXPECT_NE(demo.moduleHandle, previous);
+    sound::update();
+    EXPECT_EQ(sound::position(previous), 0u);
+    sound::shutdown();
+}
