@@ -8,6 +8,7 @@
 #include <cstring>
 
 std::int32_t viewWidth = 0, viewHeight = 0;
+bool keepRequestedWindowSize = false;
 WindowStats windowStats = {0, 0};
 
 namespace {
@@ -58,9 +59,9 @@ int createGLWindow(AppWindow* appWindow) {
         } else {
             platform::showNotice("Mode Switch Failed.\nRunning In Windowed Mode.");
             appWindow->fullscreen = 0;
-            flags |= SDL_WINDOW_RESIZABLE;
+            if (!keepRequestedWindowSize) flags |= SDL_WINDOW_RESIZABLE;
         }
-    } else {
+    } else if (!keepRequestedWindowSize) {
         flags |= SDL_WINDOW_RESIZABLE;
     }
 
@@ -90,7 +91,7 @@ int createGLWindow(AppWindow* appWindow) {
             appWindow->window = SDL_CreateWindow(appWindow->title, 0, 0, appWindow->width,
                                                  appWindow->height,
                                                  SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN |
-                                                     SDL_WINDOW_RESIZABLE);
+                                                     (keepRequestedWindowSize ? 0 : SDL_WINDOW_RESIZABLE));
             if (!appWindow->window) return 0;
         }
     }
@@ -105,7 +106,7 @@ int createGLWindow(AppWindow* appWindow) {
 
     // Shown maximised; a fullscreen window already covers its display.
     SDL_ShowWindow(appWindow->window);
-    if (appWindow->fullscreen != 1) SDL_MaximizeWindow(appWindow->window);
+    if (appWindow->fullscreen != 1 && !keepRequestedWindowSize) SDL_MaximizeWindow(appWindow->window);
     SDL_DisableScreenSaver();
 
     int clientWidth = 0, clientHeight = 0;

@@ -14,6 +14,11 @@
 
 extern std::int32_t viewWidth, viewHeight;  // last size given to reshapeGL
 
+// Set by demo-capture: windows are built at exactly the requested size, not
+// resizable and never maximised, so that its pictures have the same size on
+// every machine. Off for the program.
+extern bool keepRequestedWindowSize;
+
 // How many windows this process has built and torn down (tests and the bench
 // check that every pass ends with exactly one tear-down).
 struct WindowStats {

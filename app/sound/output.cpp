@@ -1,0 +1,174 @@
+// The outputs: the SDL device in queue mode, the offline sink, and the
+// program's clock standing in for a device that could not be opened. Each
+// function switches on the kind once per call; samples are handed over in
+// blocks.
+#include "app/sound/layer.h"
+
+#include "app/clock.h"
+
+#include <algorithm>
+
+namespace sound::detail {
+namespace {
+
+constexpr std::uint32_t bytesPerFrame = 2 * sizeof(std::int16_t);
+
+// A device buffer of about 10 ms: the heard frame is known to within one.
+Uint16 deviceBufferFor(int rate) {
+    Uint16 samples = 256;
+    while (samples < 4096 && samples * 100 < rate) samples *= 2;
+    return samples;
+}
+
+std::uint64_t stillQueued(const Output& output) {
+    return SDL_GetQueuedAudioSize(output.device) / bytesPerFrame;
+}
+
+// Offline and clock: frames whose time has passed since the last update,
+// which the next update will consume. The device keeps its own time.
+std::uint64_t framesPassed() {
+    const Output& output = layer.output;
+    if (output.kind == OutputKind::offline) return layer.offline.toConsume;
+    if (output.kind == OutputKind::clock) {
+        std::uint32_t elapsedMs = platform::tickCount() - output.clockStartTick;  // wrap-safe
+        std::uint64_t due = static_cast<std::uint64_t>(elapsedMs) * static_cast<std::uint64_t>(layer.rate) / 1000;
+        return due > output.consumed ? due - output.consumed : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool openOutput(std::string& error) {
+    Output& output = layer.output;
+    output = Output{};
+    if (layer.offline.chosen) {
+        output.kind = OutputKind::offline;
+        return true;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        output.audioSubsystem = true;
+        SDL_AudioSpec wanted, obtained;
+        SDL_zero(wanted);
+        SDL_zero(obtained);
+        wanted.freq = layer.rate;
+        wanted.format = AUDIO_S16SYS;
+        wanted.channels = 2;
+        wanted.samples = deviceBufferFor(layer.rate);
+        wanted.callback = nullptr;  // queue mode: no thread of ours
+        // No changes allowed: SDL converts to what the hardware takes.
+        output.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        if (output.device != 0) {
+            output.kind = OutputKind::device;
+            output.deviceBufferFrames = obtained.samples;
+            SDL_PauseAudioDevice(output.device, 0);
+            return true;
+        }
+    }
+    error = std::string("the sound device cannot be opened (") + SDL_GetError() +
+            "); the demo goes on without sound";
+    if (output.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    output.audioSubsystem = false;
+    output.kind = OutputKind::clock;
+    output.clockStartTick = platform::tickCount();
+    return false;
+}
+
+void closeOutput() {
+    Output& output = layer.output;
+    if (output.device != 0) SDL_CloseAudioDevice(output.device);
+    if (output.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    output = Output{};
+}
+
+std::uint64_t outputFrontier() {
+    const Output& output = layer.output;
+    switch (output.kind) {
+        case OutputKind::device:
+            return output.submitted - std::min(output.submitted, stillQueued(output));
+        case OutputKind::offline:
+        case OutputKind::clock:
+            // What the time passed since the last update will consume is
+            // already heard, as far as a cut is concerned.
+            return output.consumed + framesPassed();
+        case OutputKind::none:
+            break;
+    }
+    return output.submitted;
+}
+
+std::uint64_t outputHeard() {
+    const Output& output = layer.output;
+    switch (output.kind) {
+        case OutputKind::device: {
+            // What SDL still holds, plus the buffer the hardware is playing.
+            std::uint64_t frontier = outputFrontier();
+            return frontier - std::min<std::uint64_t>(frontier, output.deviceBufferFrames);
+        }
+        case OutputKind::offline:
+        case OutputKind::clock:
+            return output.consumed;
+        case OutputKind::none:
+            break;
+    }
+    return 0;
+}
+
+void submit(const std::int16_t* samples, std::size_t frames) {
+    Output& output = layer.output;
+    if (output.kind == OutputKind::device) {
+        SDL_QueueAudio(output.device, samples, static_cast<Uint32>(frames * bytesPerFrame));
+    } else if (output.kind == OutputKind::offline) {
+        output.pending.insert(output.pending.end(), samples, samples + frames * 2);
+    }
+    output.submitted += frames;
+}
+
+std::uint64_t clearQueue() {
+    Output& output = layer.output;
+    if (output.kind == OutputKind::device) {
+        // Locked, so that SDL's audio thread takes nothing between the count
+        // and the clearing.
+        SDL_LockAudioDevice(output.device);
+        output.submitted = outputFrontier();
+        SDL_ClearQueuedAudio(output.device);
+        SDL_UnlockAudioDevice(output.device);
+    } else if (output.kind == OutputKind::offline || output.kind == OutputKind::clock) {
+        // The mixer filled up to the frontier before cutting.
+        std::uint64_t frontier = outputFrontier();
+        std::size_t kept = static_cast<std::size_t>(std::min(frontier, output.submitted) - output.consumed);
+        output.pending.resize(std::min(output.pending.size(), output.pendingRead + kept * 2));
+        output.submitted = std::min(frontier, output.submitted);
+    }
+    return output.submitted;
+}
+
+std::uint64_t framesToConsume() {
+    std::uint64_t frames = framesPassed();
+    layer.offline.toConsume = 0;
+    return frames;
+}
+
+void consume(std::uint64_t frames) {
+    Output& output = layer.output;
+    if (output.kind == OutputKind::offline) {
+        std::vector<std::int16_t>& recording = layer.offline.recording;
+        std::size_t available = (output.pending.size() - output.pendingRead) / 2;
+        std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(frames, available));
+        auto from = output.pending.begin() + static_cast<std::ptrdiff_t>(output.pendingRead);
+        recording.insert(recording.end(), from, from + static_cast<std::ptrdiff_t>(taken * 2));
+        // The mixer fills before it consumes, so this is only for safety.
+        recording.resize(recording.size() + static_cast<std::size_t>(frames - taken) * 2, 0);
+        output.pendingRead += taken * 2;
+        if (output.pendingRead > 65536 && output.pendingRead * 2 > output.pending.size()) {
+            output.pending.erase(output.pending.begin(),
+                                 output.pending.begin() + static_cast<std::ptrdiff_t>(output.pendingRead));
+            output.pendingRead = 0;
+        }
+        output.consumed += frames;
+    } else if (output.kind == OutputKind::clock) {
+        output.consumed += frames;
+    }
+}
+
+}  // namespace sound::detail

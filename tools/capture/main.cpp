@@ -1,0 +1,43 @@
+// demo-capture: the demo, offline and deterministic. See capture.h.
+#include "tools/capture/capture.h"
+#include "tools/capture/options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// Output paths are taken from where the tool was started, before --chdir.
+std::string fromStart(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char here[4096];
+    if (!getcwd(here, sizeof here)) return path;
+    return std::string(here) + "/" + path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    capture::Options options;
+    std::string error;
+    if (!capture::parseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "demo-capture: %s\n%s", error.c_str(), capture::usage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(capture::usage(), stdout);
+        return 0;
+    }
+    options.outFolder = fromStart(options.outFolder);
+    options.wavePath = fromStart(options.wavePath);
+    if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) {
+        std::fprintf(stderr, "demo-capture: %s: cannot go there (%s)\n", options.folder.c_str(),
+                     std::strerror(errno));
+        return 2;
+    }
+    std::vector<capture::FrameOutput> outputs;
+    if (!options.outFolder.empty()) outputs.push_back(capture::pngOutput(options.outFolder));
+    return capture::run(options, std::move(outputs));
+}
