@@ -220,7 +220,7 @@ TEST_F(StartupTest, ASoundDeviceThatWillNotOpenDoesNotStopTheDemo) {
 
 namespace {
 
-// The real layer on SDL's dummy output, or a reason to skip.
+// Whether the sound layer opens an output here (SDL's dummy one in tests).
 bool realSoundLayer() {
     bool ready = sound::init(nullptr, 44100) == 1;
     sound::shutdown();
@@ -232,7 +232,7 @@ bool realSoundLayer() {
 TEST_F(StartupTest, TheRealSoundLayerNamesBrokenFiles) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    if (!realSoundLayer()) GTEST_SKIP() << "no sound layer here yet";
+    if (!realSoundLayer()) GTEST_SKIP() << "no sound output here (SDL_AUDIODRIVER=dummy opens one)";
     soundCalls = soundLayerCalls();
     ScratchFolder folder;
     folder.write("data/orbita.s3m", std::string(300, 'x'));
@@ -249,7 +249,7 @@ TEST_F(StartupTest, TheRealSoundLayerNamesBrokenFiles) {
 TEST_F(StartupTest, TheRealSoundLayerOpensTheDemosOwnFiles) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    if (!realSoundLayer()) GTEST_SKIP() << "no sound layer here yet";
+    if (!realSoundLayer()) GTEST_SKIP() << "no sound output here (SDL_AUDIODRIVER=dummy opens one)";
     if (!fs::exists("data/orbita.s3m")) GTEST_SKIP() << "no data files here yet";
     soundCalls = soundLayerCalls();
     // Twice, as after a fullscreen toggle.
@@ -265,7 +265,7 @@ TEST_F(StartupTest, TheRealSoundLayerOpensTheDemosOwnFiles) {
 TEST_F(StartupTest, TheRealSoundLayerForgetsThePreviousPassesMusic) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    if (!realSoundLayer()) GTEST_SKIP() << "no sound layer here yet";
+    if (!realSoundLayer()) GTEST_SKIP() << "no sound output here (SDL_AUDIODRIVER=dummy opens one)";
     if (!fs::exists("data/orbita.s3m")) GTEST_SKIP() << "no data files here yet";
     soundCalls = soundLayerCalls();
     ASSERT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
