@@ -100,6 +100,8 @@ int runPasses(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable) {
             runSequencer(appWindow);
         } else {
             postQuit(appWindow);
+            // The start-up has said what is missing; the demo could not run.
+            status = 1;
         }
         deinitialize();
         destroyGLWindow(appWindow);

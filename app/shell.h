@@ -54,8 +54,9 @@ struct AppEvents {
 extern AppEvents appEvents;
 
 // The whole program: defaults, registration, the pass loop. Returns the exit
-// status: 0 after a normal end, 1 when a window could not be built, -1 when
-// the platform refused to start.
+// status: 0 after a normal end, 1 when a window could not be built or the
+// start-up could not make what the demo needs, -1 when the platform refused
+// to start.
 int appMain();
 
 // Fills the three records with the entry's defaults (everything else zero).

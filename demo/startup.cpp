@@ -1,10 +1,127 @@
-// Start-up. Stand-in: keeps the two pointers the frame loop needs and
-// reports that the demo can run; the sound, shaders and scenes come later.
+// Start-up: everything the demo needs, made on the freshly built window's GL
+// context, in a fixed order, and stored in DemoState.
+//
+// It runs once per pass (again after every fullscreen toggle). The sound of
+// the previous pass is released first, so only one pass's music ever plays;
+// shader objects and textures die with the previous context. A sound file
+// that cannot be played is reported, naming the file, and the demo does not
+// start: the timeline waits on the music's positions and would otherwise
+// wait forever. A shader that fails to compile leaves a 0 handle that every
+// later call accepts; the polyhedra scene's set-up checks its own.
+#include "app/gl.h"
+#include "app/notice.h"
+#include "app/shader/shader.h"
 #include "app/shell.h"
 #include "demo/demo_state.h"
+#include "demo/sequencer.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char* const modulePath = "data/orbita.s3m";
+const char* const firstStreamPath = "data/1.wav";
+const char* const secondStreamPath = "data/2.wav";
+
+// Why a sound file gave no channel: the system's word when it cannot be
+// read at all, otherwise that its contents are not what the demo plays.
+std::string whyNotLoaded(const char* path, const char* kind) {
+    struct stat info;
+    if (stat(path, &info) != 0) return std::strerror(errno);
+    if (S_ISDIR(info.st_mode)) return "it is a folder";
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return std::strerror(errno);
+    std::fclose(file);
+    return std::string("not a playable ") + kind;
+}
+
+// One notice naming every sound file that gave no channel. Returns false
+// when there was one.
+bool soundFilesLoaded() {
+    struct Source {
+        sound::Channel channel;
+        const char* path;
+        const char* kind;
+    };
+    const Source sources[] = {{demo.moduleHandle, modulePath, "S3M module"},
+                              {demo.firstStream, firstStreamPath, "WAV file"},
+                              {demo.secondStream, secondStreamPath, "WAV file"}};
+    std::string text;
+    for (const Source& source : sources) {
+        if (source.channel != 0) continue;
+        if (!text.empty()) text += '\n';
+        text += std::string("Cannot load ") + source.path + ": " +
+                whyNotLoaded(source.path, source.kind);
+    }
+    if (text.empty()) return true;
+    platform::showNotice(text.c_str());
+    return false;
+}
+
+template <typename Pointer>
+void fetchEntryPoint(Pointer* slot, const char* name) {
+    // Stored as found, null included; callers test before calling.
+    *slot = reinterpret_cast<Pointer>(SDL_GL_GetProcAddress(name));
+}
+
+}  // namespace
 
 int initialize(AppWindow* appWindow, KeyTable* keyTable) {
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_LOW);
+
+    // Sound. Releasing the previous pass's channels first keeps its music
+    // from playing on under the new pass's (harmless on the first pass).
+    // Without a sound device the layer keeps time silently, so the music's
+    // positions still move and the timeline still runs: not a reason to stop.
+    soundCalls.shutdown();
+    soundCalls.init(appWindow->window, 44100);
+    soundCalls.setUpdatePeriod(0);  // playback advances only in the frame's update
+    soundCalls.setBufferLength(200);
+    demo.moduleHandle = soundCalls.loadModule(modulePath);
+    demo.firstStream = soundCalls.createStream(firstStreamPath);
+    demo.secondStream = soundCalls.createStream(secondStreamPath);
+    if (!soundFilesLoaded()) return 0;
+
     demo.appWindow = appWindow;
     demo.keyTable = keyTable;
+
+    fetchEntryPoint(&demo.glMultiTexCoord1fARB, "glMultiTexCoord1fARB");
+    fetchEntryPoint(&demo.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");
+    fetchEntryPoint(&demo.glMultiTexCoord3fARB, "glMultiTexCoord3fARB");
+    fetchEntryPoint(&demo.glMultiTexCoord4fARB, "glMultiTexCoord4fARB");
+    fetchEntryPoint(&demo.glActiveTextureARB, "glActiveTextureARB");
+    fetchEntryPoint(&demo.glClientActiveTextureARB, "glClientActiveTextureARB");
+
+    // The shader context and profiles come before the polyhedra scene's
+    // set-up, which compiles its own program in them.
+    demo.cgContext = shader::createContext();
+    demo.fragmentProfile = shader::latestProfile(shader::Stage::Fragment);
+    demo.vertexProfile = shader::latestProfile(shader::Stage::Vertex);
+    shader::setOptimalOptions(demo.fragmentProfile);
+    shader::setOptimalOptions(demo.vertexProfile);
+    demo.lensProgram = shader::createProgramFromFile(demo.cgContext, "data/lens.cg",
+                                                     demo.fragmentProfile, "main");
+    demo.twistProgram = shader::createProgramFromFile(demo.cgContext, "data/twist.cg",
+                                                      demo.vertexProfile, "main");
+    shader::loadProgram(demo.lensProgram);
+    shader::loadProgram(demo.twistProgram);
+    demo.displacementParam = shader::namedParameter(demo.lensProgram, "displacement");
+    demo.zoomParam = shader::namedParameter(demo.lensProgram, "zoom");
+    demo.distortscaleParam = shader::namedParameter(demo.lensProgram, "distortscale");
+    demo.twistModelViewProj = shader::namedParameter(demo.twistProgram, "ModelViewProj");
+
+    createLensSceneTextures();
+    initPolyhedraScene();
+    loadPolyhedraScene();
+
+    // Last, so the sound is ready the moment the timeline starts it.
+    soundCalls.prebuffer(demo.moduleHandle);
+    soundCalls.prebuffer(demo.firstStream);
+    soundCalls.prebuffer(demo.secondStream);
     return 1;
 }
