@@ -46,9 +46,12 @@ struct Case {
     std::vector<std::string> says;
 };
 
-// The timeline ends by itself at frame 7316 (60 fps); a run that reaches
-// the cap has waited on something that never came.
-constexpr int frameCap = 9000;
+// Runs draw 20 frames a second of the virtual clock (a third of the work of
+// 60, the same timeline: its waits are on the music). The timeline ends by
+// itself at frame 2445 (122 s); a run that reaches the cap (150 s) has
+// waited on something that never came.
+constexpr int framesPerSecond = 20;
+constexpr int frameCap = 3000;
 constexpr auto wallBound = std::chrono::seconds(240);  // generous for sanitizer builds
 
 const std::string notice = "demo-capture: notice: ";
@@ -210,7 +213,8 @@ struct CaptureRun {
 CaptureRun runCapture(const fs::path& folder) {
     CaptureRun run;
     const std::string outPath = (folder / "stdout").string(), errPath = (folder / "stderr").string();
-    const std::string capture = capturePath(), chdirTo = folder.string(), cap = std::to_string(frameCap);
+    const std::string capture = capturePath(), chdirTo = folder.string(), cap = std::to_string(frameCap),
+                      fps = std::to_string(framesPerSecond);
     pid_t child = fork();
     if (child == 0) {
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -218,8 +222,8 @@ CaptureRun runCapture(const fs::path& folder) {
         if (out < 0 || err < 0) _exit(126);
         dup2(out, 1);
         dup2(err, 2);
-        execl(capture.c_str(), capture.c_str(), "--chdir", chdirTo.c_str(), "--size", "64x48",
-              "--max-frames", cap.c_str(), static_cast<char*>(nullptr));
+        execl(capture.c_str(), capture.c_str(), "--chdir", chdirTo.c_str(), "--size", "64x48", "--fps",
+              fps.c_str(), "--max-frames", cap.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     if (child < 0) return run;
