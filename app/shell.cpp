@@ -4,6 +4,7 @@
 #include "app/window.h"
 #include "demo/demo_state.h"
 
+#include <cstdio>
 #include <cstring>
 
 std::int32_t keepRunning = 0;
@@ -20,6 +21,27 @@ int pushWindowEvent(AppWindow* appWindow, std::uint32_t type) {
     event.user.windowID = appWindow->window ? SDL_GetWindowID(appWindow->window) : 0;
     event.user.timestamp = SDL_GetTicks();
     return SDL_PushEvent(&event) == 1 ? 1 : 0;
+}
+
+// When SDL cannot reach the display it quietly falls back to its offscreen
+// driver, and the demo would play to nobody. An X server can refuse a
+// connection now and then right after an earlier one closed, so try again a
+// few times; without a display, refuse to start. Whoever asks for a driver by
+// name (SDL_VIDEODRIVER) gets it.
+bool initVideo() {
+    const Uint32 subsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER;
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    for (int attempt = 0; attempt < 5; attempt++) {
+        if (SDL_Init(subsystems) != 0) return false;
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if ((requested && *requested) || !driver || std::strcmp(driver, "offscreen") != 0) {
+            return true;
+        }
+        SDL_Quit();
+        SDL_Delay(20);
+    }
+    SDL_SetError("no display; only SDL's offscreen driver would start");
+    return false;
 }
 
 }  // namespace
@@ -45,7 +67,8 @@ int registerWindowClass(AppClass* appClass) {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     // Let the screen saver rule come from us (held off while a window exists).
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+    if (!initVideo()) {
+        std::fprintf(stderr, "Cannot reach a display: %s\n", SDL_GetError());
         platform::showNotice("RegisterClassEx Failed!");
         return 0;
     }

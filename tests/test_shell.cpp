@@ -55,9 +55,10 @@ int runScripted(TestApp& app, std::function<void(AppWindow*, int, int)> steps) {
 }
 
 bool displayOffersDemoMode() {
-    SDL_Init(SDL_INIT_VIDEO);
+    AppClass appClass{};
+    if (!registerWindowClass(&appClass)) return false;
     bool offered = changeScreenResolution(1024, 768, 32) == 1;
-    SDL_Quit();
+    unregisterWindowClass(&appClass);
     return offered;
 }
 
@@ -186,4 +187,17 @@ TEST(PassLoop, RefusedStartEndsWithMinusOne) {
     std::vector<std::string> expected = {"RegisterClassEx Failed!",
                                          "Error Registering Window Class!"};
     EXPECT_EQ(platform::recordedNotices(), expected);
+}
+
+TEST(PassLoop, NoDisplayRefusesToStartRatherThanPlayingToNobody) {
+    // Without a display SDL would fall back to its offscreen driver.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+    TestApp app;
+    int status = runScripted(app, [](AppWindow*, int, int) {});
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(passes.size(), 0u);
+    ASSERT_FALSE(platform::recordedNotices().empty());
+    EXPECT_EQ(platform::recordedNotices().front(), "RegisterClassEx Failed!");
 }
