@@ -1,12 +1,13 @@
 // Texture creation: the name cache, the internal-format table, the upload.
 #include "assets/texture.h"
+#include "app/window.h"
 #include "assets/tga.h"
 
 #include <cstdlib>
 #include <cstring>
 
 bool allowCompressedTextures = true;
-TextureCache textureCache = {0, nullptr};
+TextureCache textureCache = {0, nullptr, 0};
 
 namespace {
 
@@ -39,6 +40,18 @@ void remember(const char* fileName, GLuint texture) {
     }
     textureCache.entries = grown;
     textureCache.entries[textureCache.count++] = TextureCacheEntry{copy, texture};
+}
+
+// A texture name means something only in the context that made it. After a
+// fullscreen toggle the window, and with it the context, is new: the names
+// cached in the old one would draw nothing, so the cache starts again.
+void forgetOtherContexts() {
+    if (textureCache.contextBuild == windowStats.builds) return;
+    for (std::int32_t i = 0; i < textureCache.count; i++) std::free(textureCache.entries[i].fileName);
+    std::free(textureCache.entries);
+    textureCache.entries = nullptr;
+    textureCache.count = 0;
+    textureCache.contextBuild = windowStats.builds;
 }
 
 }  // namespace
@@ -74,6 +87,7 @@ void uploadTgaTexture(const TgaImage* image, std::uint32_t flags) {
 
 GLuint loadTexture(const char* fileName, std::uint32_t flags) {
     if (!fileName) return 0;
+    forgetOtherContexts();
     for (std::int32_t i = 0; i < textureCache.count; i++) {
         if (std::strcmp(textureCache.entries[i].fileName, fileName) == 0) {
             return textureCache.entries[i].texture;

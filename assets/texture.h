@@ -2,8 +2,9 @@
 //
 // A file is loaded and uploaded once; later requests for the same name (the
 // exact byte string) get the same GL texture whatever their flags. The cache
-// owns its copies of the names; entries and textures live as long as the
-// program. Everything here needs the program's GL context to be current.
+// owns its copies of the names; entries live as long as the GL context they
+// were made in (a new window after a fullscreen toggle starts a new cache).
+// Everything here needs the program's GL context to be current.
 #pragma once
 
 #include "app/gl.h"
@@ -32,6 +33,7 @@ struct TextureCacheEntry {
 struct TextureCache {
     std::int32_t count;
     TextureCacheEntry* entries;  // count entries, in the order they were made
+    int contextBuild;            // windowStats.builds when the entries were made
 };
 
 extern TextureCache textureCache;

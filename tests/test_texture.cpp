@@ -189,3 +189,26 @@ TEST(Texture, TheCacheGrowsPast127Entries) {
     EXPECT_EQ(loadTexture(scratchPath("many.tga").c_str(), 0), names[0]);
     EXPECT_EQ(textureCache.count, before + 200);
 }
+
+TEST(Texture, ANewWindowAfterAToggleGetsTexturesOfItsOwn) {
+    std::string file = scratchPath("stripes.tga");
+    writeFile(file, stripes());
+    GLuint first = 0;
+    {
+        TestWindow w;
+        ASSERT_TRUE(w.ok);
+        first = loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS);
+        ASSERT_NE(first, 0u);
+        EXPECT_EQ(loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS), first);
+    }
+    // The old context and its textures are gone with the old window: the
+    // same file must come back as a texture that exists in the new one.
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    GLuint second = loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS);
+    ASSERT_NE(second, 0u);
+    EXPECT_EQ(glIsTexture(second), GL_TRUE);
+    glBindTexture(GL_TEXTURE_2D, second);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 4);
+    EXPECT_EQ(loadTexture(file.c_str(), 0), second);
+}
