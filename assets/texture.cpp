@@ -72,6 +72,12 @@ void uploadTgaTexture(const TgaImage* image, std::uint32_t flags) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
+void forgetTextures() {
+    for (std::int32_t i = 0; i < textureCache.count; i++) std::free(textureCache.entries[i].fileName);
+    std::free(textureCache.entries);
+    textureCache = {0, nullptr};
+}
+
 GLuint loadTexture(const char* fileName, std::uint32_t flags) {
     if (!fileName) return 0;
     for (std::int32_t i = 0; i < textureCache.count; i++) {

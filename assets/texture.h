@@ -2,8 +2,9 @@
 //
 // A file is loaded and uploaded once; later requests for the same name (the
 // exact byte string) get the same GL texture whatever their flags. The cache
-// owns its copies of the names; entries and textures live as long as the
-// program. Everything here needs the program's GL context to be current.
+// owns its copies of the names; entries live as long as the GL context their
+// textures were made in (the start-up empties the cache for each new one).
+// Everything here needs the program's GL context to be current.
 #pragma once
 
 #include "app/gl.h"
@@ -40,6 +41,11 @@ extern TextureCache textureCache;
 // After a new load the new texture is bound to GL_TEXTURE_2D; after a cache
 // hit the binding is as it was.
 GLuint loadTexture(const char* fileName, std::uint32_t flags);
+
+// Empties the cache (its copies of the names too), for a new GL context:
+// texture names of an earlier context mean nothing in it. The textures
+// themselves went with their context.
+void forgetTextures();
 
 // The internal format for a picture of `pixelFormat` under `flags`.
 GLint textureInternalFormat(GLenum pixelFormat, std::uint32_t flags);

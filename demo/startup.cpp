@@ -3,7 +3,8 @@
 //
 // It runs once per pass (again after every fullscreen toggle). The sound of
 // the previous pass is released first, so only one pass's music ever plays;
-// shader objects and textures die with the previous context. A sound file
+// shader objects and textures die with the previous context (and the
+// texture cache, which only knows their names, is emptied). A sound file
 // that cannot be played is reported, naming the file, and the demo does not
 // start: the timeline waits on the music's positions and would otherwise
 // wait forever. A shader that fails to compile leaves a 0 handle that every
@@ -12,6 +13,7 @@
 #include "app/notice.h"
 #include "app/shader/shader.h"
 #include "app/shell.h"
+#include "assets/texture.h"
 #include "demo/demo_state.h"
 #include "demo/sequencer.h"
 
@@ -115,6 +117,9 @@ int initialize(AppWindow* appWindow, KeyTable* keyTable) {
     demo.distortscaleParam = shader::namedParameter(demo.lensProgram, "distortscale");
     demo.twistModelViewProj = shader::namedParameter(demo.twistProgram, "ModelViewProj");
 
+    // The texture cache's names belong to the last pass's context, which is
+    // gone: the polyhedra scene must make its textures anew in this one.
+    forgetTextures();
     createLensSceneTextures();
     initPolyhedraScene();
     loadPolyhedraScene();
