@@ -4,26 +4,8 @@
 # - the whole demo (demo-capture over the full timeline) and the soak again,
 #   built with ASan + UBSan and GL error checks in ../build-asan (only those
 #   two programs), with zero reports.
-# In a sanitizer build the suite itself runs with the sanitizers' settings
-# instead, and the soak runs there under them.
-
-# Any report stops the program; leaks are checked at exit; the suppressions
-# cover only libraries the demo does not call (see lsan.supp).
-set(SANITIZER_ENV
-  "ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:strict_string_checks=1"
-  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-  "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/sanitizers/lsan.supp:print_suppressions=0")
-# Whatever the exit status says, these lines fail a run.
-set(SANITIZER_REPORTS "ERROR: AddressSanitizer;ERROR: LeakSanitizer;runtime error;GL error (GL_|unknown)")
-
-set(SOAK_ENV "${DEMO_TEST_ENV}")
-if(DEMO_SANITIZE)
-  list(APPEND SOAK_ENV ${SANITIZER_ENV})
-  foreach(source IN LISTS TEST_PROGRAMS)
-    get_filename_component(name ${source} NAME_WE)
-    set_property(TARGET ${name} APPEND PROPERTY CROSSCOMPILING_EMULATOR ${SANITIZER_ENV})
-  endforeach()
-endif()
+# In a sanitizer build the whole suite runs with the sanitizers' settings
+# (env.cmake), the soak among it.
 
 if(NOT XVFB_RUN)
   return()
@@ -34,7 +16,7 @@ add_test(NAME Soak.TogglesOnAFittingScreen
   COMMAND ${XVFB_RUN} -a -s ${SOAK_SCREEN} $<TARGET_FILE:test_soak>
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
 set_tests_properties(Soak.TogglesOnAFittingScreen PROPERTIES
-  ENVIRONMENT "${SOAK_ENV}" TIMEOUT 300
+  ENVIRONMENT "${DEMO_TEST_ENV}" TIMEOUT 300
   FAIL_REGULAR_EXPRESSION "${SANITIZER_REPORTS};needs a screen of exactly")
 
 if(DEMO_SANITIZE)
