@@ -32,6 +32,14 @@ int loadTga(const char* fileName, TgaImage* image, std::uint32_t flags) {
         reportTgaError(failure, fileName, file, image);
         return 0;
     }
+    // A file that ends before its picture does still gives a picture (the
+    // pixels it lacks stay 0, black), but one that is plainly not what was
+    // meant: said in the loader's own form. Decoding reads only what the
+    // picture needs, so the end of the file is met only when it falls short.
+    if (std::feof(file)) {
+        std::printf("%s - %s\n", "File too short for its picture (the rest is black)", fileName);
+        std::fflush(stdout);
+    }
     std::fclose(file);
     return 1;
 }

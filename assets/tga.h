@@ -7,8 +7,10 @@
 // missing or cannot be used gets one line "<message> - <file>" on standard
 // output and a 128 x 128 greyscale checkerboard in its place, which
 // loadTga also uploads to the texture bound to GL_TEXTURE_2D: a GL context
-// must be current. Everything but that upload (tga_decode.cpp) works without
-// GL, so the decoder can be fuzzed on its own.
+// must be current. A file that ends before its picture is loaded all the
+// same, the missing pixels 0, and gets the line "File too short for its
+// picture (the rest is black) - <file>". Everything but the upload
+// (tga_decode.cpp) works without GL, so the decoder can be fuzzed on its own.
 #pragma once
 
 #include "app/gl.h"

@@ -17,18 +17,14 @@ SoundCalls soundLayerCalls() {
     return SoundCalls{sound::init,       sound::setUpdatePeriod, sound::setBufferLength,
                       sound::loadModule, sound::createStream,    sound::prebuffer,
                       sound::playModule, sound::playStream,      sound::stop,
-                      sound::position,   sound::setModuleOrder,  sound::shutdown};
+                      sound::position,   sound::setModuleOrder,  sound::shutdown,
+                      sound::length};
 }
 
 SoundCalls soundCalls = soundLayerCalls();
 SequencerFrame sequencerFrame = runFrame;
 
 namespace {
-
-// The first wave plays the zoom tunnel until this many bytes have been
-// heard; the second wave plays the closing stretch for this many.
-constexpr std::uint64_t firstStreamEnd = 1140000;
-constexpr std::uint64_t secondStreamEnd = 240000;
 
 // In the last part of the lens scene the zoom's divisor passes through zero
 // on purpose: the zoom becomes infinite, then negative (the plane flips).
@@ -109,7 +105,7 @@ void runSequencer(AppWindow* appWindow) {
 
     // ---- scene 2, the lens scene, on the module from order 39
     demo.SceneState = 2;                              // 9
-    soundCalls.setModuleOrder(demo.moduleHandle, 39);  // 10 (the wave goes on)
+    soundCalls.setModuleOrder(demo.moduleHandle, lensSceneFirstOrder);  // 10 (the wave goes on)
     soundCalls.playModule(demo.moduleHandle);
     resetGLState();  // 11
     demo.zoom = 2.0f;  // 12
@@ -141,7 +137,7 @@ void runSequencer(AppWindow* appWindow) {
     demo.lensActive = false;  // 22
     const float zoomOffset = demo.demoTime - zoomStart;
     const float spinStart = demo.demoTime;
-    while (readMusicPosition().order < 52) {  // 23: the lens is no longer stepped
+    while (readMusicPosition().order < lensSceneLastOrder) {  // 23: the lens is no longer stepped
         if (!frame()) return;
         float t = demo.demoTime - spinStart;
         float divisor = zoomOffset + 1.5f - 3.3f * t;

@@ -33,6 +33,16 @@ struct MusicPosition {
 // unsigned; the upper 32 bits mean nothing.
 MusicPosition readMusicPosition();
 
+// How far the timeline plays each sound file: the first wave plays the zoom
+// tunnel until this many bytes (of the file's own format) have been heard,
+// the second wave the closing stretch for this many, and the module is
+// jumped to order 39 and played until order 52. A file that ends before
+// these would hold the timeline for ever: the start-up refuses it.
+constexpr std::uint64_t firstStreamEnd = 1140000;
+constexpr std::uint64_t secondStreamEnd = 240000;
+constexpr std::int32_t lensSceneFirstOrder = 39;
+constexpr std::int32_t lensSceneLastOrder = 52;
+
 // Runs lensWanderStep while lensClock < demoTime, so the lens moves in fixed
 // 0.009 s steps of scene time whatever the frame rate (none while paused).
 void catchUpLens();
@@ -54,6 +64,9 @@ struct SoundCalls {
     std::uint64_t (*position)(sound::Channel channel);
     void (*setModuleOrder)(sound::Channel channel, int order);
     void (*shutdown)();
+    // Wave: its length in bytes of its own format; module: its number of
+    // orders (the start-up's check that the timeline can be played out).
+    std::uint64_t (*length)(sound::Channel channel);
 };
 
 // The table of the real sound layer.

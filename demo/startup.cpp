@@ -7,14 +7,18 @@
 // texture cache, which only knows their names, is emptied). A sound file
 // that cannot be played is reported, naming the file, and the demo does not
 // start: the timeline waits on the music's positions and would otherwise
-// wait forever. A shader that fails to compile leaves a 0 handle that every
-// later call accepts; the polyhedra scene's set-up checks its own.
+// wait forever; so would a wave shorter than the timeline plays it or a
+// module without the orders it jumps to. A module cut short plays (what is
+// missing is silence) after a notice saying so. A lens or twist program that
+// fails to compile is said on stdout and leaves a 0 handle that every later
+// call accepts; the polyhedra scene's set-up checks its own.
 #include "app/gl.h"
 #include "app/notice.h"
 #include "app/shader/shader.h"
 #include "app/shell.h"
 #include "assets/texture.h"
 #include "demo/demo_state.h"
+#include "demo/module_check.h"
 #include "demo/sequencer.h"
 
 #include <sys/stat.h>
@@ -42,27 +46,61 @@ std::string whyNotLoaded(const char* path, const char* kind) {
     return std::string("not a playable ") + kind;
 }
 
-// One notice naming every sound file that gave no channel. Returns false
-// when there was one.
-bool soundFilesLoaded() {
+// Why a loaded sound file cannot carry the timeline to its end, or "": a
+// wave that ends before the byte the timeline waits for, a module without
+// the orders it jumps to and waits for. Either would hold the timeline for
+// ever.
+std::string whyTooShort(sound::Channel channel, bool isModule, std::uint64_t needed) {
+    std::uint64_t length = soundCalls.length(channel);
+    if (isModule) {
+        if (length > needed) return "";
+        return "it has " + std::to_string(length) + " orders, and the demo plays it up to order " +
+               std::to_string(needed);
+    }
+    if (length >= needed) return "";
+    return "it holds " + std::to_string(length) +
+           " bytes of sound, and the demo plays it up to byte " + std::to_string(needed) +
+           " (is the file cut short?)";
+}
+
+// One notice naming every sound file that gave no channel or cannot be
+// played as far as the timeline goes. Returns false when there was one.
+bool soundFilesPlayable() {
     struct Source {
         sound::Channel channel;
         const char* path;
         const char* kind;
+        bool isModule;
+        std::uint64_t needed;
     };
-    const Source sources[] = {{demo.moduleHandle, modulePath, "S3M module"},
-                              {demo.firstStream, firstStreamPath, "WAV file"},
-                              {demo.secondStream, secondStreamPath, "WAV file"}};
+    const Source sources[] = {
+        {demo.moduleHandle, modulePath, "S3M module", true, lensSceneLastOrder},
+        {demo.firstStream, firstStreamPath, "WAV file", false, firstStreamEnd},
+        {demo.secondStream, secondStreamPath, "WAV file", false, secondStreamEnd}};
     std::string text;
     for (const Source& source : sources) {
-        if (source.channel != 0) continue;
+        std::string line;
+        if (source.channel == 0) {
+            line = std::string("Cannot load ") + source.path + ": " +
+                   whyNotLoaded(source.path, source.kind);
+        } else {
+            std::string why = whyTooShort(source.channel, source.isModule, source.needed);
+            if (!why.empty()) line = std::string("Cannot play ") + source.path + ": " + why;
+        }
+        if (line.empty()) continue;
         if (!text.empty()) text += '\n';
-        text += std::string("Cannot load ") + source.path + ": " +
-                whyNotLoaded(source.path, source.kind);
+        text += line;
     }
     if (text.empty()) return true;
     platform::showNotice(text.c_str());
     return false;
+}
+
+// The shader layer's text for its last error: the file, what is wrong and
+// the compiler's log.
+void reportShaderFailure() {
+    std::printf("%s\n", shader::errorString(shader::lastError()));
+    std::fflush(stdout);
 }
 
 template <typename Pointer>
@@ -87,7 +125,11 @@ int initialize(AppWindow* appWindow, KeyTable* keyTable) {
     demo.moduleHandle = soundCalls.loadModule(modulePath);
     demo.firstStream = soundCalls.createStream(firstStreamPath);
     demo.secondStream = soundCalls.createStream(secondStreamPath);
-    if (!soundFilesLoaded()) return 0;
+    if (!soundFilesPlayable()) return 0;
+    // A module cut short still plays (what is missing is silence) and keeps
+    // the timeline's time: said, not fatal.
+    const std::string cutShort = s3mCutShort(modulePath);
+    if (!cutShort.empty()) platform::showNotice(cutShort.c_str());
 
     demo.appWindow = appWindow;
     demo.keyTable = keyTable;
@@ -106,10 +148,14 @@ int initialize(AppWindow* appWindow, KeyTable* keyTable) {
     demo.vertexProfile = shader::latestProfile(shader::Stage::Vertex);
     shader::setOptimalOptions(demo.fragmentProfile);
     shader::setOptimalOptions(demo.vertexProfile);
+    // Not fatal (the demo plays on, the lens drawn as far as the other
+    // stage allows), but said on stdout as the polyhedra scene says its own.
     demo.lensProgram = shader::createProgramFromFile(demo.cgContext, "data/lens.cg",
                                                      demo.fragmentProfile, "main");
+    if (demo.lensProgram == 0) reportShaderFailure();
     demo.twistProgram = shader::createProgramFromFile(demo.cgContext, "data/twist.cg",
                                                       demo.vertexProfile, "main");
+    if (demo.twistProgram == 0) reportShaderFailure();
     shader::loadProgram(demo.lensProgram);
     shader::loadProgram(demo.twistProgram);
     demo.displacementParam = shader::namedParameter(demo.lensProgram, "displacement");

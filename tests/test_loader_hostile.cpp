@@ -121,6 +121,7 @@ TEST(Hostile, TgaFiles) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
     const std::string size = "Bad image size (1 to 16384 pixels per side)";
+    const std::string cutShort = "File too short for its picture (the rest is black)";
     const Hostile cases[] = {
         {"header cut short", Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0}, "File too short for a TGA header"},
         {"negative width", tgaHeader(2, 0x8000, 1, 24) + Bytes(3), size},
@@ -128,9 +129,10 @@ TEST(Hostile, TgaFiles) {
         {"largest sides at 32 bits", tgaHeader(2, 0x7FFF, 0x7FFF, 32), size},
         {"greyscale of 0 bits", tgaHeader(3, 4, 4, 0), "Unsupported greyscale format (8 bits per pixel only)"},
         {"run packets past the picture", tgaHeader(10, 2, 2, 24) + Bytes{0xFF, 1, 2, 3, 0xFF, 4, 5, 6}, ""},
-        {"raw packet past the file", tgaHeader(10, 2, 2, 32) + Bytes{0x7F, 1, 2, 3, 4, 5}, ""},
-        {"packet header then nothing", tgaHeader(10, 2, 2, 24) + Bytes{0x85}, ""},
-        {"pixels cut short", tgaHeader(2, 16, 16, 32) + Bytes(5, 7), ""},
+        // Files that end before their picture load, with a line saying so.
+        {"raw packet past the file", tgaHeader(10, 2, 2, 32) + Bytes{0x7F, 1, 2, 3, 4, 5}, cutShort},
+        {"packet header then nothing", tgaHeader(10, 2, 2, 24) + Bytes{0x85}, cutShort},
+        {"pixels cut short", tgaHeader(2, 16, 16, 32) + Bytes(5, 7), cutShort},
     };
     for (const Hostile& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,9 +141,9 @@ TEST(Hostile, TgaFiles) {
         TgaImage image{};
         int result = -1;
         std::string out = captureStdout([&] { result = loadTga(path.c_str(), &image, TEXLOAD_LUMINANCE); });
-        if (c.message.empty()) {
+        if (c.message.empty() || c.message == cutShort) {
             EXPECT_EQ(result, 1);
-            EXPECT_EQ(out, "");
+            EXPECT_EQ(out, c.message.empty() ? "" : c.message + " - " + path + "\n");
         } else {
             EXPECT_EQ(result, 0);
             EXPECT_EQ(out, c.message + " - " + path + "\n");

@@ -131,10 +131,14 @@ void fakeSetModuleOrder(sound::Channel channel, int order) {
         world.module = world.jumpLandsAt != ~0ull ? world.jumpLandsAt : at(order, 0);
 }
 
+// The timeline never asks for a length; the start-up does.
+std::uint64_t fakeLength(sound::Channel) { return ~0ull; }
+
 const SoundCalls scriptedSound = {fakeInit,       fakeSetting,    fakeSetting,
                                   fakeLoad,       fakeLoad,       fakePrebuffer,
                                   fakePlayModule, fakePlayStream, fakeStop,
-                                  fakePosition,   fakeSetModuleOrder, fakeShutdown};
+                                  fakePosition,   fakeSetModuleOrder, fakeShutdown,
+                                  fakeLength};
 
 // What the frame's sound update and the polyhedra scene would do.
 void moveWorld() {

@@ -71,11 +71,14 @@ void ignorePlay(sound::Channel) {}
 void ignorePlayStream(sound::Channel, bool) {}
 std::uint64_t noPosition(sound::Channel) { return 0; }
 void ignoreJump(sound::Channel, int) {}
+// Long enough for the whole timeline.
+std::uint64_t fullLength(sound::Channel) { return ~0ull; }
 
 const SoundCalls recordingSound = {recordInit,       recordUpdatePeriod, recordBufferLength,
                                    recordLoadModule, recordCreateStream, recordPrebuffer,
                                    ignorePlay,       ignorePlayStream,   ignorePlay,
-                                   noPosition,       ignoreJump,         recordShutdown};
+                                   noPosition,       ignoreJump,         recordShutdown,
+                                   fullLength};
 
 const std::vector<std::string> onePass = {
     "shutdown",

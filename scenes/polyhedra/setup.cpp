@@ -1,6 +1,7 @@
 // Scene 0's set-up: the distort program and the scene's own multitexture
 // entry points (the process ends without them), the GL state the scene
-// begins with, then the clock mark, the five solids and the floor textures.
+// begins with, then the clock mark, the five solids (the process ends on a
+// solid that is not a closed surface, too) and the floor textures.
 #include "app/clock.h"
 #include "app/gl.h"
 #include "app/shader/shader.h"
@@ -13,6 +14,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -21,6 +25,50 @@ namespace {
 void* driverEntryPoint(const char* name) {
     if (!SDL_GL_ExtensionSupported("GL_ARB_multitexture")) return nullptr;
     return SDL_GL_GetProcAddress(name);
+}
+
+// Why a solid cannot be shown as the jelly renderer shows it, or "": the
+// glass shells need a closed surface whose faces all turn the same way
+// (counter-clockwise seen from outside, for the two culling passes), that
+// is every edge run along once each way by two faces. A file cut short or
+// mangled still reads as faces, but leaves a hole or a stray corner.
+std::string whyNotClosed(const Polyhedron* solid) {
+    std::map<std::pair<std::int32_t, std::int32_t>, int> runs;  // directed edge -> faces
+    for (std::int32_t f = 0; f < solid->faceCount; f++) {
+        const PolyFace& face = solid->faces[f];
+        if (face.count < 3) {
+            return "face " + std::to_string(f + 1) + " has " + std::to_string(face.count) +
+                   " corners; a face of a solid needs three or more";
+        }
+        for (std::int32_t i = 0; i < face.count; i++)
+            runs[{face.indices[i], face.indices[(i + 1) % face.count]}]++;
+    }
+    for (const auto& [edge, count] : runs) {
+        const std::string name = "the edge from vertex " + std::to_string(edge.first) +
+                                 " to vertex " + std::to_string(edge.second);
+        if (count > 1) {
+            return name + " is run along the same way by " + std::to_string(count) +
+                   " faces (a face turned inside out, or given twice)";
+        }
+        if (runs.count({edge.second, edge.first}) == 0) {
+            return name + " borders one face only, so the solid is not closed (is the file cut "
+                          "short?)";
+        }
+    }
+    return "";
+}
+
+// loadPolyhedron, which ends the process itself on a file it cannot read,
+// and then the same for a solid that cannot be shown, with a line in the
+// loader's own form.
+Polyhedron* loadClosedSolid(const char* path) {
+    Polyhedron* solid = loadPolyhedron(path);
+    const std::string why = whyNotClosed(solid);
+    if (!why.empty()) {
+        std::printf("error in %s: %s\n", path, why.c_str());
+        std::exit(1);
+    }
+    return solid;
 }
 
 }  // namespace
@@ -85,11 +133,11 @@ void loadPolyhedraScene() {
     demo.primarySolid = nullptr;
     demo.secondarySolid = nullptr;
 
-    demo.solidTable[4] = loadPolyhedron("data/tetrahed.txt");
-    demo.solidTable[3] = loadPolyhedron("data/hexahed.txt");
-    demo.solidTable[2] = loadPolyhedron("data/octahed.txt");
-    demo.solidTable[1] = loadPolyhedron("data/dodecahed.txt");
-    demo.solidTable[0] = loadPolyhedron("data/icosahed.txt");
+    demo.solidTable[4] = loadClosedSolid("data/tetrahed.txt");
+    demo.solidTable[3] = loadClosedSolid("data/hexahed.txt");
+    demo.solidTable[2] = loadClosedSolid("data/octahed.txt");
+    demo.solidTable[1] = loadClosedSolid("data/dodecahed.txt");
+    demo.solidTable[0] = loadClosedSolid("data/icosahed.txt");
 
     // Nothing changes selectedSolid; an index outside the table still picks
     // the icosahedron rather than reading past it.
