@@ -1,12 +1,49 @@
 #include "app/frame.h"
 
 #include "app/clock.h"
+#include "app/gl.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
+
+#include <cstdio>
+
+#ifndef DEMO_GL_CHECKS
+#define DEMO_GL_CHECKS 0
+#endif
+
+GlErrorChecks glErrorChecks = {DEMO_GL_CHECKS != 0, 0, 0};
 
 namespace {
 
 FrameObserver frameObserver = nullptr;
+
+const char* glErrorName(GLenum error) {
+    switch (error) {
+        case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
+        case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
+        case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
+        case GL_STACK_OVERFLOW: return "GL_STACK_OVERFLOW";
+        case GL_STACK_UNDERFLOW: return "GL_STACK_UNDERFLOW";
+        case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
+        case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
+        default: return "unknown GL error";
+    }
+}
+
+// Reports every error GL has flagged since the last check. A driver may
+// flag several at once, and a lost context flags one for ever: a few per
+// check are enough.
+void checkGlErrors(const char* where) {
+    if (!glErrorChecks.enabled) return;
+    for (int i = 0; i < 8; ++i) {
+        GLenum error = glGetError();
+        if (error == GL_NO_ERROR) return;
+        glErrorChecks.errors++;
+        std::fprintf(stderr, "GL error %s (0x%04X) %s frame %llu\n", glErrorName(error),
+                     static_cast<unsigned>(error), where,
+                     static_cast<unsigned long long>(glErrorChecks.frame));
+    }
+}
 
 bool addressedToWindow(const SDL_Event& event, Uint32 windowId) {
     switch (event.type) {
@@ -48,9 +85,12 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
         report->elapsedMs = now - appWindow->lastTickCount;  // unsigned: wrap-safe
         updateDemo(report->elapsedMs);
         appWindow->lastTickCount = now;
+        checkGlErrors("before");
         drawFrame();
+        checkGlErrors("in");
         if (frameObserver) frameObserver(appWindow);
         SDL_GL_SwapWindow(appWindow->window);
+        glErrorChecks.frame++;
     } else {
         // Minimised: wait for anything to happen, leaving it in the queue for
         // the next call, and never count the time spent waiting.

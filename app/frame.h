@@ -27,3 +27,17 @@ void updateDemo(std::uint32_t elapsedMs);
 
 using FrameObserver = void (*)(AppWindow* appWindow);
 void setFrameObserver(FrameObserver observer);
+
+// GL error checks. While `enabled`, runFrame reads glGetError before and
+// after drawing each frame (so an error is placed either between frames:
+// start-up, sequencer, window; or in the drawing of one frame) and writes
+// one line per error on stderr, e.g.
+//   GL error GL_INVALID_ENUM (0x0500) in frame 1234
+// counting them in `errors`. Enabled from the start in builds configured
+// with DEMO_GL_CHECKS=ON (the sanitizer build's default); tests switch it on.
+struct GlErrorChecks {
+    bool enabled;
+    std::uint64_t frame;   // frames runFrame has drawn in this process
+    std::uint64_t errors;  // errors reported so far
+};
+extern GlErrorChecks glErrorChecks;

@@ -3,9 +3,10 @@
 // carries the polyhedra scene's per-solid animation state.
 //
 // The loader allocates the record and its arrays with malloc/realloc; the
-// program keeps them for the whole run (freePolyhedron exists for tests and
-// the fuzzer). Numbers are read and printed in the "C" locale whatever the
-// user's locale, so a file reads the same everywhere.
+// program keeps them for one pass (the scene's set-up frees the last pass's
+// with freePolyhedron before loading new ones). Numbers are read and printed
+// in the "C" locale whatever the user's locale, so a file reads the same
+// everywhere.
 #pragma once
 
 #include <cstdint>

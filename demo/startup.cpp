@@ -3,7 +3,8 @@
 //
 // It runs once per pass (again after every fullscreen toggle). The sound of
 // the previous pass is released first, so only one pass's music ever plays;
-// shader objects and textures die with the previous context. A sound file
+// shader objects and textures die with the previous context (the texture
+// cache knows which context its names belong to). A sound file
 // that cannot be played is reported, naming the file, and the demo does not
 // start: the timeline waits on the music's positions and would otherwise
 // wait forever; so would a wave shorter than the timeline plays it or a

@@ -123,6 +123,16 @@ void loadPolyhedraScene() {
     demo.orbitAngle = 0.0f;
     demo.tiltZ = 0.0f;
 
+    // A start-up after a fullscreen toggle makes new solids with fresh
+    // animation state; the last pass's go first, or every toggle would leave
+    // five solids behind.
+    for (Polyhedron*& solid : demo.solidTable) {
+        freePolyhedron(solid);
+        solid = nullptr;
+    }
+    demo.primarySolid = nullptr;
+    demo.secondarySolid = nullptr;
+
     demo.solidTable[4] = loadClosedSolid("data/tetrahed.txt");
     demo.solidTable[3] = loadClosedSolid("data/hexahed.txt");
     demo.solidTable[2] = loadClosedSolid("data/octahed.txt");
