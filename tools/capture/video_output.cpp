@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 extern char** environ;
@@ -127,11 +128,17 @@ bool finishVideo(Encoder& e, std::string& error) {
         ok = false;
     }
     if (ok) {
+        // The file's own clock ticks at whole samples and whole frames
+        // (MP4's default of 1 ms would cut the sound's length short by a
+        // fraction of a millisecond).
+        const long rate = sound::outputRate();
+        const long timescale = rate * e.fps / std::gcd(rate, static_cast<long>(e.fps));
         const std::vector<std::string> args = {
             e.ffmpeg, "-hide_banner", "-loglevel", "error", "-y",
             "-i", e.videoTemp, "-i", e.mixTemp,
             "-map", "0:v:0", "-map", "1:a:0",
             "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
+            "-movie_timescale", std::to_string(timescale),
             "-movflags", "+faststart", e.path};
         pid_t pid = spawn(args, nullptr, error);
         ok = pid > 0 && finished(pid, e.path + ": adding the sound", error);
