@@ -215,6 +215,9 @@ TEST(Bench, ShortRunPrintsEverySceneAndWritesTheSameAsJson) {
     EXPECT_LE(launch["startup_begun_ms"].value, launch["startup_done_ms"].value);
     EXPECT_LE(launch["startup_done_ms"].value, launch["first_frame_ms"].value);
     EXPECT_GT(launch["cpu_ms"].value, 0);
+    // And once more with an empty shader cache, as on a machine's first launch.
+    EXPECT_GT(launch["cold_first_frame_ms"].value, 0);
+    EXPECT_GT(launch["cold_cpu_ms"].value, 0);
 
     const Json& mixing = root["mixing"];
     EXPECT_EQ(mixing["error"].kind, Json::null);

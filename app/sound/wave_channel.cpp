@@ -73,9 +73,10 @@ std::unique_ptr<WaveChannel> openWave(const char* path, int rate, std::string& e
         // done here in one pass instead of SDL's buffered one, which takes
         // tens of milliseconds of the start-up for the first wave.
         const auto* samples = reinterpret_cast<const Sint16*>(decoded);
-        wave->frames.resize(static_cast<std::size_t>(wave->sourceFrames) * 2);
-        for (std::size_t i = 0; i < wave->frames.size(); ++i)
-            wave->frames[i] = static_cast<float>(samples[i]) * (1.0f / 32768.0f);
+        const std::size_t count = static_cast<std::size_t>(wave->sourceFrames) * 2;
+        wave->frames.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            wave->frames.push_back(static_cast<float>(samples[i]) * (1.0f / 32768.0f));
         converted = true;
     } else if (wave->sourceFrames > 0) {
         SDL_AudioStream* stream =

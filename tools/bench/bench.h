@@ -74,11 +74,13 @@ struct LaunchSample {
 };
 
 struct LaunchResult {
-    std::vector<LaunchSample> samples;
+    std::vector<LaunchSample> samples;  // with the user's shader cache (warm after the first)
+    std::vector<LaunchSample> cold;     // one, with an empty shader cache
     std::string error;  // why a probe gave nothing (empty: all fine)
 };
 
-// Launches `self` --probe `count` times, one after the other.
+// Launches `self` --probe: once with an empty shader cache, then
+// options.launches times as the user would (none when that is 0).
 LaunchResult measureLaunches(const char* self, const Options& options);
 // The probe's side: runs the program up to its first frame and reports the
 // stamps on stdout. `mainEntered` as for runScenes.

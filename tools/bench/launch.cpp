@@ -15,6 +15,7 @@
 #include "app/window.h"
 #include "demo/sequencer.h"
 
+#include <ftw.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 extern char** environ;
 
@@ -51,7 +53,8 @@ int firstFrameOnly(AppWindow* appWindow, FrameReport* report) {
 
 void quietNotice(const char* text) { std::fprintf(stderr, "demo-bench probe: notice: %s\n", text); }
 
-bool runOneProbe(const std::string& self, LaunchSample& sample, std::string& error) {
+// One probe; `extra` is added to its environment ("NAME=value", or empty).
+bool runOneProbe(const std::string& self, const std::string& extra, LaunchSample& sample, std::string& error) {
     int channel[2];
     if (pipe(channel) != 0) {
         error = std::string("no pipe for the probe: ") + std::strerror(errno);
@@ -64,9 +67,14 @@ bool runOneProbe(const std::string& self, LaunchSample& sample, std::string& err
     posix_spawn_file_actions_addclose(&actions, channel[1]);
     char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>("--probe"), nullptr};
 
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry; ++entry) environment.push_back(*entry);
+    if (!extra.empty()) environment.push_back(const_cast<char*>(extra.c_str()));
+    environment.push_back(nullptr);
+
     pid_t child = 0;
     const double spawned = monotonicSeconds();
-    int failed = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, environ);
+    int failed = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, environment.data());
     posix_spawn_file_actions_destroy(&actions);
     close(channel[1]);
     if (failed != 0) {
@@ -112,12 +120,25 @@ std::string selfPath(const char* fallback) {
 
 }  // namespace
 
+int removeEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
+
 LaunchResult measureLaunches(const char* self, const Options& options) {
     LaunchResult result;
+    if (options.launches == 0) return result;
     const std::string path = selfPath(self);
-    for (int i = 0; i < options.launches; ++i) {
+    // The very first launch on a machine: Mesa's shader cache (on by
+    // default, in ~/.cache) is empty, so every shader is compiled. A fresh
+    // cache folder of its own stands for that without touching the user's.
+    char cache[] = "/tmp/demo-bench-cache-XXXXXX";
+    if (mkdtemp(cache)) {
         LaunchSample sample;
-        if (!runOneProbe(path, sample, result.error)) break;
+        if (runOneProbe(path, std::string("MESA_SHADER_CACHE_DIR=") + cache, sample, result.error))
+            result.cold.push_back(sample);
+        nftw(cache, removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    }
+    for (int i = 0; i < options.launches && result.error.empty(); ++i) {
+        LaunchSample sample;
+        if (!runOneProbe(path, "", sample, result.error)) break;
         result.samples.push_back(sample);
     }
     return result;

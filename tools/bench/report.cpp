@@ -141,6 +141,10 @@ void printTable(const Report& r) {
                     1000 * median(launchFigures(l, &LaunchSample::startupDone)),
                     1000 * median(launchFigures(l, &LaunchSample::cpu)));
     }
+    if (!r.launch.cold.empty()) {
+        const LaunchSample& c = r.launch.cold.front();
+        std::printf("first launch, empty shader cache: %.0f ms (%.0f ms of CPU)\n", 1000 * c.firstFrame, 1000 * c.cpu);
+    }
     if (!r.launch.error.empty()) std::printf("launch: %s\n", r.launch.error.c_str());
     if (r.mixing.error.empty()) {
         const MixingResult& m = r.mixing;
@@ -183,6 +187,8 @@ bool writeJson(const Report& r, const std::string& path, std::string& error) {
       << ", \"startup_begun_ms\": " << (l.samples.empty() ? "null" : number(1000 * median(launchFigures(l, &LaunchSample::startupBegun))))
       << ", \"startup_done_ms\": " << (l.samples.empty() ? "null" : number(1000 * median(launchFigures(l, &LaunchSample::startupDone))))
       << ", \"cpu_ms\": " << (l.samples.empty() ? "null" : number(1000 * median(launchFigures(l, &LaunchSample::cpu))))
+      << ", \"cold_first_frame_ms\": " << (l.cold.empty() ? "null" : number(1000 * l.cold.front().firstFrame))
+      << ", \"cold_cpu_ms\": " << (l.cold.empty() ? "null" : number(1000 * l.cold.front().cpu))
       << ", \"error\": " << (l.error.empty() ? "null" : jsonString(l.error)) << "},\n";
     const MixingResult& m = r.mixing;
     o << "  \"mixing\": {\"sound_seconds\": " << number(m.soundSeconds) << ", \"layer_ms\": " << number(m.layerMs)
