@@ -23,6 +23,9 @@
 
 #include <SDL.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 namespace bench {
@@ -277,7 +280,17 @@ int runScenes(const Options& options, SceneRun& run) {
     appWindow.width = 1024;
     appWindow.height = 768;
     appWindow.fullscreen = 0;
+    // The start-up's progress lines would bury the table: they go nowhere
+    // during the run (the launch probes still write theirs, to a pipe).
+    std::fflush(stdout);
+    const int savedOut = dup(STDOUT_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY);
+    if (savedOut >= 0 && nowhere >= 0) dup2(nowhere, STDOUT_FILENO);
     int status = runPasses(&appClass, &appWindow, &keyTable);
+    std::fflush(stdout);
+    if (savedOut >= 0 && nowhere >= 0) dup2(savedOut, STDOUT_FILENO);
+    if (savedOut >= 0) close(savedOut);
+    if (nowhere >= 0) close(nowhere);
 
     sequencerFrame = runFrame;
     if (status == 0 && bench.failed) status = 3;
