@@ -16,10 +16,13 @@
 #include "demo/sequencer.h"
 
 #include <ftw.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -29,6 +32,8 @@ extern char** environ;
 
 namespace bench {
 namespace {
+
+constexpr double kProbeLimit = 60.0;  // seconds
 
 struct ProbeStamps {
     double mainEntered = 0, startupBegun = 0, startupDone = 0, firstFrame = 0;
@@ -82,13 +87,31 @@ bool runOneProbe(const std::string& self, const std::string& extra, LaunchSample
         error = self + ": cannot be started (" + std::strerror(failed) + ")";
         return false;
     }
+    // The probe ends right after its first frame; one that has not ended
+    // after a minute is stuck and is stopped, so the bench never hangs.
     std::string output;
     char buffer[4096];
-    ssize_t got = 0;
-    while ((got = read(channel[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<std::size_t>(got));
+    bool stuck = false;
+    for (;;) {
+        int left = static_cast<int>((spawned + kProbeLimit - monotonicSeconds()) * 1000);
+        pollfd ready{channel[0], POLLIN, 0};
+        if (left <= 0 || poll(&ready, 1, left) == 0) {
+            stuck = true;
+            kill(child, SIGKILL);
+            break;
+        }
+        ssize_t got = read(channel[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        output.append(buffer, static_cast<std::size_t>(got));
+    }
     close(channel[0]);
     int status = 0;
     waitpid(child, &status, 0);
+    if (stuck) {
+        error = "a probe drew no frame within " + std::to_string(static_cast<int>(kProbeLimit)) + " s and was stopped";
+        return false;
+    }
 
     std::istringstream lines(output);
     std::string line;
