@@ -67,7 +67,18 @@ std::unique_ptr<WaveChannel> openWave(const char* path, int rate, std::string& e
     wave->bytesPerFrame = ownBytes ? ownBytes : decodedFrameBytes;
 
     bool converted = false;
-    if (wave->sourceFrames > 0) {
+    if (wave->sourceFrames > 0 && spec.format == AUDIO_S16SYS && spec.channels == 2 && spec.freq == rate) {
+        // 16-bit stereo at the output rate (the demo's own waves): the
+        // conversion is only value / 32768, exactly what SDL's stream gives,
+        // done here in one pass instead of SDL's buffered one, which takes
+        // tens of milliseconds of the start-up for the first wave.
+        const auto* samples = reinterpret_cast<const Sint16*>(decoded);
+        const std::size_t count = static_cast<std::size_t>(wave->sourceFrames) * 2;
+        wave->frames.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            wave->frames.push_back(static_cast<float>(samples[i]) * (1.0f / 32768.0f));
+        converted = true;
+    } else if (wave->sourceFrames > 0) {
         SDL_AudioStream* stream =
             SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_F32SYS, 2, rate);
         if (stream && SDL_AudioStreamPut(stream, decoded, static_cast<int>(decodedBytes)) == 0 &&

@@ -122,12 +122,14 @@ void observeFrame(AppWindow* appWindow) {
              "the window is " + std::to_string(width) + " x " + std::to_string(height) + ", not " +
                  std::to_string(options.width) + " x " + std::to_string(options.height) +
                  " (resized by a window manager?)");
-    } else if (!run.outputs.empty() && frameWanted(options, run.frame)) {
+    } else if (!run.outputs.empty() && (frameWanted(options, run.frame) || !options.videoPath.empty())) {
         if (!readFrame(run, width, height)) {
             fail(run, appWindow, "the frame could not be read back");
         } else {
             CapturedFrame frame{run.frame, secondsAt(run, run.frame), width, height, run.rows.data()};
             for (FrameOutput& output : run.outputs) {
+                // The video takes every frame; the others those asked for.
+                if (output.name != "video" && !frameWanted(options, run.frame)) continue;
                 std::string error;
                 if (!output.write(frame, error)) fail(run, appWindow, error);
             }

@@ -1,6 +1,7 @@
 // demo-capture: the demo, offline and deterministic. See capture.h.
 #include "tools/capture/capture.h"
 #include "tools/capture/options.h"
+#include "tools/capture/video_output.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -32,6 +33,14 @@ int main(int argc, char** argv) {
     }
     options.outFolder = fromStart(options.outFolder);
     options.wavePath = fromStart(options.wavePath);
+    options.videoPath = fromStart(options.videoPath);
+    std::string ffmpeg;
+    if (!options.videoPath.empty() && (ffmpeg = capture::findFfmpeg()).empty()) {
+        std::fprintf(stderr,
+                     "demo-capture: --video needs ffmpeg, which is not installed (not on PATH).\n"
+                     "Install it (Debian: sudo apt-get install ffmpeg) or run scripts/video, which does.\n");
+        return 2;
+    }
     if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) {
         std::fprintf(stderr, "demo-capture: %s: cannot go there (%s)\n", options.folder.c_str(),
                      std::strerror(errno));
@@ -39,5 +48,6 @@ int main(int argc, char** argv) {
     }
     std::vector<capture::FrameOutput> outputs;
     if (!options.outFolder.empty()) outputs.push_back(capture::pngOutput(options.outFolder));
+    if (!options.videoPath.empty()) outputs.push_back(capture::videoOutput(options.videoPath, options.fps, ffmpeg));
     return capture::run(options, std::move(outputs));
 }

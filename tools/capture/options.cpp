@@ -69,6 +69,7 @@ const char* usage() {
            "  --every N         also every N-th frame (1: all)\n"
            "  --out DIR         folder for the PNG pictures (frame_NNNNNN.png)\n"
            "  --wav FILE        the whole mix as a 16-bit stereo wave file\n"
+           "  --video FILE      every frame and the mix as an MP4 video (needs ffmpeg)\n"
            "  --seconds S       stop after S seconds of the virtual clock\n"
            "  --max-frames N    stop after N frames\n"
            "  --chdir DIR       run in DIR (where data/ is)\n"
@@ -86,7 +87,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         }
         if (i + 1 >= argc) {
             error = name == "--size" || name == "--fps" || name == "--frames" || name == "--every" ||
-                            name == "--out" || name == "--wav" || name == "--seconds" ||
+                            name == "--out" || name == "--wav" || name == "--video" || name == "--seconds" ||
                             name == "--max-frames" || name == "--chdir"
                         ? name + " needs a value"
                         : "unknown option " + name;
@@ -108,6 +109,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.outFolder = value;
         } else if (name == "--wav") {
             options.wavePath = value;
+        } else if (name == "--video") {
+            options.videoPath = value;
         } else if (name == "--seconds") {
             ok = parseSeconds(value, seconds);
         } else if (name == "--max-frames") {

@@ -22,6 +22,7 @@ struct Options {
     std::uint64_t every = 0;         // also every n-th frame (0: not)
     std::string outFolder;           // PNG folder; empty: no pictures
     std::string wavePath;            // the whole mix; empty: none
+    std::string videoPath;           // MP4 of every frame with the mix; empty: none
     std::uint64_t maxFrames = 0;     // stop after this many frames (0: see below)
     std::string folder;              // working folder (where data/ is); empty: as started
     bool help = false;

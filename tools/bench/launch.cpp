@@ -1,0 +1,193 @@
+// Launch to first frame, measured from outside: the bench starts itself as a
+// fresh process (`--probe`), which runs the program's own pass loop and
+// start-up in the bench's window and reports, on the monotonic clock shared
+// by all processes, when main() began, when the start-up began (the window
+// is built by then) and ended, and when the first SwapBuffers returned. The
+// parent takes its own reading just before the spawn, so everything the
+// system does to start a program (exec, loading the libraries, static
+// initialisation) counts.
+#include "tools/bench/bench.h"
+
+#include "app/frame.h"
+#include "app/notice.h"
+#include "app/shell.h"
+#include "app/sound/sound.h"
+#include "app/window.h"
+#include "demo/sequencer.h"
+
+#include <ftw.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+extern char** environ;
+
+namespace bench {
+namespace {
+
+constexpr double kProbeLimit = 60.0;  // seconds
+
+struct ProbeStamps {
+    double mainEntered = 0, startupBegun = 0, startupDone = 0, firstFrame = 0;
+    double cpu = 0;  // the process's CPU seconds, all threads, at the first frame
+};
+ProbeStamps stamps;
+
+// The start-up's first act is releasing the previous pass's sound.
+void stampedShutdown() {
+    if (stamps.startupBegun == 0) stamps.startupBegun = monotonicSeconds();
+    sound::shutdown();
+}
+
+int firstFrameOnly(AppWindow* appWindow, FrameReport* report) {
+    stamps.startupDone = monotonicSeconds();
+    runFrame(appWindow, report);
+    stamps.firstFrame = monotonicSeconds();
+    stamps.cpu = processCpuSeconds();
+    postQuit(appWindow);
+    return 0;
+}
+
+void quietNotice(const char* text) { std::fprintf(stderr, "demo-bench probe: notice: %s\n", text); }
+
+// One probe; `extra` is added to its environment ("NAME=value", or empty).
+bool runOneProbe(const std::string& self, const std::string& extra, LaunchSample& sample, std::string& error) {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        error = std::string("no pipe for the probe: ") + std::strerror(errno);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, channel[0]);
+    posix_spawn_file_actions_addclose(&actions, channel[1]);
+    char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>("--probe"), nullptr};
+
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry; ++entry) environment.push_back(*entry);
+    if (!extra.empty()) environment.push_back(const_cast<char*>(extra.c_str()));
+    environment.push_back(nullptr);
+
+    pid_t child = 0;
+    const double spawned = monotonicSeconds();
+    int failed = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, environment.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(channel[1]);
+    if (failed != 0) {
+        close(channel[0]);
+        error = self + ": cannot be started (" + std::strerror(failed) + ")";
+        return false;
+    }
+    // The probe ends right after its first frame; one that has not ended
+    // after a minute is stuck and is stopped, so the bench never hangs.
+    std::string output;
+    char buffer[4096];
+    bool stuck = false;
+    for (;;) {
+        int left = static_cast<int>((spawned + kProbeLimit - monotonicSeconds()) * 1000);
+        pollfd ready{channel[0], POLLIN, 0};
+        if (left <= 0 || poll(&ready, 1, left) == 0) {
+            stuck = true;
+            kill(child, SIGKILL);
+            break;
+        }
+        ssize_t got = read(channel[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        output.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (stuck) {
+        error = "a probe drew no frame within " + std::to_string(static_cast<int>(kProbeLimit)) + " s and was stopped";
+        return false;
+    }
+
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        ProbeStamps s;
+        if (std::sscanf(line.c_str(), "bench-probe main %lf begun %lf done %lf first %lf cpu %lf", &s.mainEntered,
+                        &s.startupBegun, &s.startupDone, &s.firstFrame, &s.cpu) == 5 &&
+            s.firstFrame > 0) {
+            sample.mainEntered = s.mainEntered - spawned;
+            sample.startupBegun = s.startupBegun - spawned;
+            sample.startupDone = s.startupDone - spawned;
+            sample.firstFrame = s.firstFrame - spawned;
+            sample.cpu = s.cpu;
+            return true;
+        }
+    }
+    error = "the probe drew no frame (exit status " +
+            std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
+    return false;
+}
+
+std::string selfPath(const char* fallback) {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return fallback;
+    path[length] = '\0';
+    return path;
+}
+
+}  // namespace
+
+int removeEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
+
+LaunchResult measureLaunches(const char* self, const Options& options) {
+    LaunchResult result;
+    if (options.launches == 0) return result;
+    const std::string path = selfPath(self);
+    // The very first launch on a machine: Mesa's shader cache (on by
+    // default, in ~/.cache) is empty, so every shader is compiled. A fresh
+    // cache folder of its own stands for that without touching the user's.
+    char cache[] = "/tmp/demo-bench-cache-XXXXXX";
+    if (mkdtemp(cache)) {
+        LaunchSample sample;
+        if (runOneProbe(path, std::string("MESA_SHADER_CACHE_DIR=") + cache, sample, result.error))
+            result.cold.push_back(sample);
+        nftw(cache, removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    }
+    for (int i = 0; i < options.launches && result.error.empty(); ++i) {
+        LaunchSample sample;
+        if (!runOneProbe(path, "", sample, result.error)) break;
+        result.samples.push_back(sample);
+    }
+    return result;
+}
+
+int runProbe(double mainEntered) {
+    stamps = ProbeStamps{};
+    stamps.mainEntered = mainEntered;
+    platform::setNoticeSink(quietNotice);
+    keepRequestedWindowSize = true;
+    soundCalls.shutdown = stampedShutdown;
+    sequencerFrame = firstFrameOnly;
+
+    static AppClass appClass;
+    static AppWindow appWindow;
+    static KeyTable keyTable;
+    setAppDefaults(&appClass, &appWindow, &keyTable);
+    appWindow.width = 1024;
+    appWindow.height = 768;
+    appWindow.fullscreen = 0;
+    int status = runPasses(&appClass, &appWindow, &keyTable);
+    if (stamps.firstFrame > 0)
+        std::printf("bench-probe main %.9f begun %.9f done %.9f first %.9f cpu %.9f\n", stamps.mainEntered,
+                    stamps.startupBegun, stamps.startupDone, stamps.firstFrame, stamps.cpu);
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace bench
