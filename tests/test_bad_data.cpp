@@ -11,6 +11,8 @@
 // the cap), and a wall-clock bound after which the run is killed.
 //
 // The table is the one in the README's "Missing and damaged data" section.
+#include "support/programs.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -154,10 +156,7 @@ fs::path sourceData() {
     return fs::path(source ? source : ".") / "data";
 }
 
-std::string capturePath() {
-    const char* build = std::getenv("DEMO_BUILD_DIR");
-    return std::string(build ? build : "build") + "/tools/capture/demo-capture";
-}
+std::string capturePath() { return builtProgram("tools/capture/demo-capture"); }
 
 std::vector<char> readAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

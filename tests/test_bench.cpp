@@ -2,6 +2,7 @@
 // as JSON of the promised shape; the statistics and the JSON writer on their
 // own; the options it refuses. No timing is asserted: speed is what the
 // bench measures, not what a test on a shared machine can promise.
+#include "support/programs.h"
 #include "tools/bench/bench.h"
 
 #include <gtest/gtest.h>
@@ -126,27 +127,10 @@ bool parseJson(const std::string& text, Json& out) {
 
 // ---- running the bench -------------------------------------------------------
 
-std::string benchPath() {
-    const char* build = std::getenv("DEMO_BUILD_DIR");
-    return std::string(build ? build : "build") + "/tools/bench/demo-bench";
-}
-
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using Result = CommandResult;
 
 Result runBench(const std::string& arguments) {
-    Result result;
-    std::string command = benchPath() + " " + arguments;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-    int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
+    return runCommand(builtProgram("tools/bench/demo-bench") + " " + arguments);
 }
 
 std::string readAll(const std::string& path) {

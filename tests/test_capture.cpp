@@ -1,6 +1,8 @@
 // demo-capture, run as the program it is: which frames it writes, at what
 // size, what it prints, that two captures of the same moments are the same,
 // and how it refuses what it does not understand.
+#include "support/programs.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -15,28 +17,11 @@
 
 namespace {
 
-std::string capturePath() {
-    const char* build = std::getenv("DEMO_BUILD_DIR");
-    return std::string(build ? build : "build") + "/tools/capture/demo-capture";
-}
-
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using Result = CommandResult;
 
 // Runs demo-capture with `arguments` (stderr left to the test's log).
 Result runCapture(const std::string& arguments) {
-    Result result;
-    std::string command = capturePath() + " " + arguments;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-    int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
+    return runCommand(builtProgram("tools/capture/demo-capture") + " " + arguments);
 }
 
 std::string scratch() {

@@ -7,6 +7,8 @@
 // libopenmpt rendering one frame at a time. Frame n hears the mix up to
 // n * 735 frames; the sequencer sees an event after the first frame that
 // hears it and changes the scene from the next frame on.
+#include "support/programs.h"
+
 #include <gtest/gtest.h>
 
 #include <libopenmpt/libopenmpt.hpp>
@@ -146,15 +148,9 @@ std::int64_t firstFrameHearing(std::int64_t event) { return (event + perFrame - 
 
 // Runs demo-capture with `arguments`; its stdout, and its exit status.
 int runCapture(const std::string& arguments, std::string& out) {
-    const char* build = std::getenv("DEMO_BUILD_DIR");
-    const std::string command = std::string(build ? build : "build") + "/tools/capture/demo-capture " + arguments;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    CommandResult result = runCommand(builtProgram("tools/capture/demo-capture") + " " + arguments);
+    out += result.out;
+    return result.status;
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 // A failing frame leaves the captured picture and a diff (differing pixels
 // red, the rest a dim copy of the golden) in <build>/golden-failures/. When a
 // change is meant to alter the pictures, scripts/golden writes them anew.
+#include "support/programs.h"
+
 #include <gtest/gtest.h>
 
 #include <png.h>
@@ -139,14 +141,9 @@ Picture diffPicture(const Picture& golden, const Picture& actual) {
 
 // demo-capture with `arguments`; its exit status, its stdout in `out`.
 int runCapture(const std::string& arguments, std::string& out) {
-    const std::string command = (buildDir() / "tools/capture/demo-capture").string() + " " + arguments;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    int raw = pclose(pipe);
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    CommandResult result = runCommand((buildDir() / "tools/capture/demo-capture").string() + " " + arguments);
+    out += result.out;
+    return result.status;
 }
 
 std::string frameFile(int frame) {

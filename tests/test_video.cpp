@@ -2,6 +2,8 @@
 // per second and the mix under it, both exactly as long; without ffmpeg the
 // tool says so and makes nothing. The clip test is skipped where ffmpeg is
 // not installed (it is installed only when asked for: scripts/video).
+#include "support/programs.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -16,27 +18,11 @@
 
 namespace {
 
-std::string capturePath() {
-    const char* build = std::getenv("DEMO_BUILD_DIR");
-    return std::string(build ? build : "build") + "/tools/capture/demo-capture";
-}
+std::string capturePath() { return builtProgram("tools/capture/demo-capture"); }
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using Result = CommandResult;
 
-Result run(const std::string& command) {
-    Result result;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-    int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
-}
+Result run(const std::string& command) { return runCommand(command); }
 
 bool onPath(const char* program) { return run(std::string("command -v ") + program + " >/dev/null").status == 0; }
 
