@@ -59,6 +59,10 @@ struct SceneRun {
     long comparisonPlayerKiB = 0;   // resident memory the bench's own libopenmpt player took
 };
 
+// The program's pass loop in a 1024 x 768 window (never fullscreen), with
+// whatever seams the caller has set. Returns the program's exit status.
+int runBenchWindow();
+
 // Runs the demo's pass loop with the bench sequencer in the timeline's place.
 // Returns the program's exit status.
 int runScenes(const Options& options, SceneRun& run);

@@ -175,14 +175,7 @@ int runProbe(double mainEntered) {
     soundCalls.shutdown = stampedShutdown;
     sequencerFrame = firstFrameOnly;
 
-    static AppClass appClass;
-    static AppWindow appWindow;
-    static KeyTable keyTable;
-    setAppDefaults(&appClass, &appWindow, &keyTable);
-    appWindow.width = 1024;
-    appWindow.height = 768;
-    appWindow.fullscreen = 0;
-    int status = runPasses(&appClass, &appWindow, &keyTable);
+    int status = runBenchWindow();
     if (stamps.firstFrame > 0)
         std::printf("bench-probe main %.9f begun %.9f done %.9f first %.9f cpu %.9f\n", stamps.mainEntered,
                     stamps.startupBegun, stamps.startupDone, stamps.firstFrame, stamps.cpu);

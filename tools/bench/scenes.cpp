@@ -264,6 +264,17 @@ void noticeToStderr(const char* text) { std::fprintf(stderr, "demo-bench: notice
 
 }  // namespace
 
+int runBenchWindow() {
+    static AppClass appClass;
+    static AppWindow appWindow;
+    static KeyTable keyTable;
+    setAppDefaults(&appClass, &appWindow, &keyTable);
+    appWindow.width = 1024;
+    appWindow.height = 768;
+    appWindow.fullscreen = 0;
+    return runPasses(&appClass, &appWindow, &keyTable);
+}
+
 int runScenes(const Options& options, SceneRun& run) {
     bench = Bench{};
     bench.options = &options;
@@ -273,20 +284,13 @@ int runScenes(const Options& options, SceneRun& run) {
     keepRequestedWindowSize = true;
     sequencerFrame = benchSequencer;
 
-    static AppClass appClass;
-    static AppWindow appWindow;
-    static KeyTable keyTable;
-    setAppDefaults(&appClass, &appWindow, &keyTable);
-    appWindow.width = 1024;
-    appWindow.height = 768;
-    appWindow.fullscreen = 0;
     // The start-up's progress lines would bury the table: they go nowhere
     // during the run (the launch probes still write theirs, to a pipe).
     std::fflush(stdout);
     const int savedOut = dup(STDOUT_FILENO);
     const int nowhere = open("/dev/null", O_WRONLY);
     if (savedOut >= 0 && nowhere >= 0) dup2(nowhere, STDOUT_FILENO);
-    int status = runPasses(&appClass, &appWindow, &keyTable);
+    int status = runBenchWindow();
     std::fflush(stdout);
     if (savedOut >= 0 && nowhere >= 0) dup2(savedOut, STDOUT_FILENO);
     if (savedOut >= 0) close(savedOut);
