@@ -4,6 +4,7 @@
 // The numbers in the comments count the timeline's 29 steps.
 #include "demo/sequencer.h"
 
+#include "app/clock.h"
 #include "app/sound/sound.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
@@ -18,7 +19,7 @@ SoundCalls soundLayerCalls() {
                       sound::loadModule, sound::createStream,    sound::prebuffer,
                       sound::playModule, sound::playStream,      sound::stop,
                       sound::position,   sound::setModuleOrder,  sound::shutdown,
-                      sound::length};
+                      sound::length,     sound::lastError,       sound::startDelay};
 }
 
 SoundCalls soundCalls = soundLayerCalls();
@@ -87,6 +88,11 @@ void runSequencer(AppWindow* appWindow) {
 
     // ---- scene 0, the polyhedra, on the module from its start
     soundCalls.playModule(demo.moduleHandle);  // 1
+    // Scene 0's phases are timed from when its music begins to be heard.
+    // The set-up's mark came before the rest of the start-up (textures,
+    // prebuffering), which takes longer on a busy machine: every phase would
+    // come that much early against the bar it belongs to.
+    clockMarkSeconds = static_cast<float>(clockNow() + soundCalls.startDelay());
     while (demo.SceneState == 0) {             // 2: the scene ends itself
         if (!frame()) return;
         stepOrbit();

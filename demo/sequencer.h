@@ -67,6 +67,11 @@ struct SoundCalls {
     // Wave: its length in bytes of its own format; module: its number of
     // orders (the start-up's check that the timeline can be played out).
     std::uint64_t (*length)(sound::Channel channel);
+    // Why the last init or load failed ("" after a success).
+    const char* (*lastError)();
+    // Seconds from now until a channel started now is heard (what the
+    // output holds ahead of the listener): scene 0's clock starts then.
+    double (*startDelay)();
 };
 
 // The table of the real sound layer.

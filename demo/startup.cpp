@@ -102,6 +102,15 @@ void reportShaderFailure() {
     std::fflush(stdout);
 }
 
+// One notice per reason: a fullscreen toggle opens the device again and
+// would otherwise put the same box up on every pass.
+void saySoundIsOff(const char* reason) {
+    static std::string said;
+    if (!reason || said == reason) return;
+    said = reason;
+    platform::showNotice((std::string("The sound is off: ") + reason).c_str());
+}
+
 template <typename Pointer>
 void fetchEntryPoint(Pointer* slot, const char* name) {
     // Stored as found, null included; callers test before calling.
@@ -111,14 +120,20 @@ void fetchEntryPoint(Pointer* slot, const char* name) {
 }  // namespace
 
 int initialize(AppWindow* appWindow, KeyTable* keyTable) {
-    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_LOW);
+    // The thread keeps the priority the program was started with. It mixes
+    // and queues the sound once a frame, so any lowering starves the sound
+    // as soon as the machine is busy; and a thread's nice value cannot be
+    // raised again without privilege, while the sound device's own thread,
+    // made anew on every pass, inherits it. The demo gives the desktop its
+    // time by waiting for the display's refresh instead.
 
     // Sound. Releasing the previous pass's channels first keeps its music
     // from playing on under the new pass's (harmless on the first pass).
     // Without a sound device the layer keeps time silently, so the music's
-    // positions still move and the timeline still runs: not a reason to stop.
+    // positions still move and the timeline still runs: said once, not a
+    // reason to stop.
     soundCalls.shutdown();
-    soundCalls.init(appWindow->window, 44100);
+    if (soundCalls.init(appWindow->window, 44100) == 0) saySoundIsOff(soundCalls.lastError());
     soundCalls.setUpdatePeriod(0);  // playback advances only in the frame's update
     soundCalls.setBufferLength(200);
     demo.moduleHandle = soundCalls.loadModule(modulePath);

@@ -133,12 +133,16 @@ void fakeSetModuleOrder(sound::Channel channel, int order) {
 
 // The timeline never asks for a length; the start-up does.
 std::uint64_t fakeLength(sound::Channel) { return ~0ull; }
+const char* fakeLastError() { return ""; }
+// As a sound device that holds a quarter of a second ahead of the listener.
+double startDelay = 0.0;
+double fakeStartDelay() { return startDelay; }
 
 const SoundCalls scriptedSound = {fakeInit,       fakeSetting,    fakeSetting,
                                   fakeLoad,       fakeLoad,       fakePrebuffer,
                                   fakePlayModule, fakePlayStream, fakeStop,
                                   fakePosition,   fakeSetModuleOrder, fakeShutdown,
-                                  fakeLength};
+                                  fakeLength,     fakeLastError,  fakeStartDelay};
 
 // What the frame's sound update and the polyhedra scene would do.
 void moveWorld() {
@@ -630,4 +634,24 @@ TEST_F(RealFrameTest, EscapeDuringTheTunnelLeavesEverythingPlaying) {
     EXPECT_EQ(demo.rotation, 15.0f);
     EXPECT_EQ(demo.SceneState, 1);
     EXPECT_EQ(keepRunning, 0);
+}
+
+TEST_F(SequencerTest, SceneZeroIsTimedFromWhenItsMusicIsHeard) {
+    // The set-up marked the clock at 0.1 s; the rest of the start-up took
+    // until 1.2 s, and the device holds a quarter of a second ahead of the
+    // listener: the phases count from 1.45 s, when the module is heard.
+    platform::useVirtualClock(1000);
+    counterFrequency = 1000;
+    clockMarkSeconds = 0.1f;
+    platform::advanceVirtualClock(1200);
+    startDelay = 0.25;
+    float markSeen = 0.0f;
+    world.quitWhen = [&]() {
+        markSeen = clockMarkSeconds;
+        return true;
+    };
+    run();
+    EXPECT_EQ(markSeen, 1.45f);
+    startDelay = 0.0;
+    platform::useRealClock();
 }

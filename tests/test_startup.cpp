@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -73,12 +77,16 @@ std::uint64_t noPosition(sound::Channel) { return 0; }
 void ignoreJump(sound::Channel, int) {}
 // Long enough for the whole timeline.
 std::uint64_t fullLength(sound::Channel) { return ~0ull; }
+const char* initError() {
+    return initResult ? "" : "the sound device cannot be opened (no such driver); the demo goes on without sound";
+}
+double noDelay() { return 0.0; }
 
 const SoundCalls recordingSound = {recordInit,       recordUpdatePeriod, recordBufferLength,
                                    recordLoadModule, recordCreateStream, recordPrebuffer,
                                    ignorePlay,       ignorePlayStream,   ignorePlay,
                                    noPosition,       ignoreJump,         recordShutdown,
-                                   fullLength};
+                                   fullLength,       initError,          noDelay};
 
 const std::vector<std::string> onePass = {
     "shutdown",
@@ -207,7 +215,7 @@ TEST_F(StartupTest, SoundFilesItCannotPlayAreNamedAndTheProgramEndsWithStatusOne
     EXPECT_EQ(calls.back(), "createStream data/2.wav");
 }
 
-TEST_F(StartupTest, ASoundDeviceThatWillNotOpenDoesNotStopTheDemo) {
+TEST_F(StartupTest, ASoundDeviceThatWillNotOpenIsSaidOnceAndDoesNotStopTheDemo) {
     // The layer keeps the music's time without a device.
     TestWindow w;
     ASSERT_TRUE(w.ok);
@@ -216,8 +224,16 @@ TEST_F(StartupTest, ASoundDeviceThatWillNotOpenDoesNotStopTheDemo) {
     initResult = 0;
     EXPECT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
     EXPECT_EQ(calls, onePass);
-    EXPECT_TRUE(platform::recordedNotices().empty());
+    const std::vector<std::string> said = {
+        "The sound is off: the sound device cannot be opened (no such driver); the demo goes "
+        "on without sound"};
+    EXPECT_EQ(platform::recordedNotices(), said);
+    // A fullscreen toggle's pass finds the same reason: no second box.
+    demo.appWindow = nullptr;
+    EXPECT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
+    EXPECT_EQ(platform::recordedNotices(), said);
 }
+
 
 // ---- with the real sound layer --------------------------------------------
 
@@ -287,5 +303,45 @@ TEST_F(StartupTest, TheRealSoundLayerForgetsThePreviousPassesMusic) {
     EXPECT_NE(demo.moduleHandle, previous);
     sound::update();
     EXPECT_EQ(sound::position(previous), 0u);
+    sound::shutdown();
+}
+
+namespace {
+
+int niceOf(pid_t thread) {
+    errno = 0;
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+}
+
+// The nice values of this process's threads whose name begins with `prefix`.
+std::vector<int> threadNices(const std::string& prefix) {
+    std::vector<int> nices;
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        if (name.rfind(prefix, 0) == 0) nices.push_back(niceOf(std::stoi(task.path().filename())));
+    }
+    return nices;
+}
+
+}  // namespace
+
+TEST_F(StartupTest, NoThreadIsLoweredSoTheSoundNeverStarves) {
+    // The thread that mixes the sound keeps its priority on every pass, and
+    // the sound device's thread, made by it on every pass, starts no lower.
+    if (!realSoundLayer()) GTEST_SKIP() << "no sound output here (SDL_AUDIODRIVER=dummy opens one)";
+    if (!fs::exists("data/orbita.s3m")) GTEST_SKIP() << "no data files here yet";
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    soundCalls = soundLayerCalls();
+    const pid_t self = static_cast<pid_t>(syscall(SYS_gettid));
+    const int before = niceOf(self);
+    for (int pass = 0; pass < 2; pass++) {
+        ASSERT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
+        EXPECT_EQ(niceOf(self), before) << "pass " << pass;
+        const std::vector<int> audio = threadNices("SDLAudio");
+        EXPECT_FALSE(audio.empty()) << "SDL's audio thread was not found";
+        for (int nice : audio) EXPECT_LE(nice, before) << "pass " << pass;
+    }
     sound::shutdown();
 }

@@ -172,6 +172,12 @@ std::uint64_t length(Channel channel) {
 
 int outputRate() { return layer.rate; }
 
+double startDelay() {
+    if (layer.output.kind != OutputKind::device) return 0.0;
+    const std::uint64_t ahead = outputFrontier() - std::min(outputFrontier(), outputHeard());
+    return static_cast<double>(ahead) / static_cast<double>(layer.rate);
+}
+
 void useOfflineOutput() {
     layer.offline.chosen = true;
     layer.offline.toConsume = 0;

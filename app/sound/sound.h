@@ -85,6 +85,10 @@ const char* lastError();
 std::uint64_t length(Channel channel);
 // The output's frames per second (the frequency init() was given).
 int outputRate();
+// Seconds from now until a channel started now begins to be heard: the
+// device's own buffer, which plays before anything queued after it. 0 for
+// the offline sink and the clock, whose time passes only between updates.
+double startDelay();
 
 // ---- The offline sink -----------------------------------------------------------
 // For tests and demo-capture: nothing is played; every update() consumes
