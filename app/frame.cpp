@@ -73,6 +73,12 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
     SDL_PumpEvents();
     SDL_Event event;
     while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
+        // The demo takes no files. Drops are switched off at registration;
+        // one that arrives anyway carries a path SDL made for us to free.
+        if (event.type == SDL_DROPFILE || event.type == SDL_DROPTEXT) {
+            SDL_free(event.drop.file);
+            continue;
+        }
         // Events left over from a window an earlier pass destroyed are
         // dropped, like messages to a window that no longer exists.
         if (!addressedToWindow(event, windowId)) continue;

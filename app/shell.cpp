@@ -80,6 +80,12 @@ int registerWindowClass(AppClass* appClass) {
     }
     appEvents.quit = first;
     appEvents.toggleFullscreen = first + 1;
+    // Nothing can be dropped on the demo: without these, every file dragged
+    // onto the window would queue an event holding a copy of its path.
+    SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
+    SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
+    SDL_EventState(SDL_DROPBEGIN, SDL_DISABLE);
+    SDL_EventState(SDL_DROPCOMPLETE, SDL_DISABLE);
     return 1;
 }
 

@@ -9,7 +9,8 @@
 
 std::int32_t viewWidth = 0, viewHeight = 0;
 bool keepRequestedWindowSize = false;
-WindowStats windowStats = {0, 0};
+bool syncToDisplay = true;
+WindowStats windowStats;
 
 namespace {
 
@@ -18,6 +19,16 @@ bool displayModeMatches(const SDL_DisplayMode& mode, int width, int height, int 
     // reports X11's 24-bit-in-32 modes as 24 bits per pixel).
     int modeBits = SDL_BYTESPERPIXEL(mode.format) * 8;
     return mode.w == width && mode.h == height && modeBits >= bits;
+}
+
+// Vertical sync on the new context (each context starts with the driver's
+// default): adaptive first, so that a frame that misses a refresh is shown
+// at once instead of a whole refresh later; plain where the driver has no
+// adaptive sync; none where it has neither (Mesa's llvmpipe under Xvfb).
+void requestVerticalSync() {
+    windowStats.syncRequests++;
+    if (SDL_GL_SetSwapInterval(-1) != 0 && SDL_GL_SetSwapInterval(1) != 0) SDL_GL_SetSwapInterval(0);
+    windowStats.swapInterval = SDL_GL_GetSwapInterval();
 }
 
 // Releases what a failed build acquired: the context is gone already.
@@ -102,6 +113,13 @@ int createGLWindow(AppWindow* appWindow) {
         SDL_GL_DeleteContext(appWindow->glContext);
         appWindow->glContext = nullptr;
         return undoBuild(appWindow);
+    }
+
+    if (syncToDisplay) {
+        requestVerticalSync();
+    } else {
+        SDL_GL_SetSwapInterval(0);
+        windowStats.swapInterval = SDL_GL_GetSwapInterval();
     }
 
     // Shown maximised; a fullscreen window already covers its display.

@@ -19,11 +19,22 @@ extern std::int32_t viewWidth, viewHeight;  // last size given to reshapeGL
 // every machine. Off for the program.
 extern bool keepRequestedWindowSize;
 
+// Frames are paced by the display: every window build asks for vertical
+// sync (adaptive where the driver offers it, else plain). At the display's
+// rate the per-frame motion (the tunnel's spin, the solids' orbit) moves as
+// designed, and the demo leaves the processor to others between refreshes.
+// demo-capture, demo-bench and the tests switch it off to run as fast as
+// they can. On for the program.
+extern bool syncToDisplay;
+
 // How many windows this process has built and torn down (tests and the bench
-// check that every pass ends with exactly one tear-down).
+// check that every pass ends with exactly one tear-down), and what the last
+// build's vertical-sync request got.
 struct WindowStats {
-    int builds;
-    int teardowns;
+    int builds = 0;
+    int teardowns = 0;
+    int syncRequests = 0;  // builds that asked for vertical sync
+    int swapInterval = 0;  // in force after the last build: -1 adaptive, 1 plain, 0 none
 };
 extern WindowStats windowStats;
 

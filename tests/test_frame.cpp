@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 int framesDrawn = 0;
@@ -211,4 +214,45 @@ TEST(PreciseClock, MarkErrorIsTiny) {
     platform::advanceVirtualClock(250000);
     EXPECT_NEAR(clockElapsed() - offset, 0.25, 1e-9);
     platform::useRealClock();
+}
+
+namespace {
+
+// SDL's allocator, counted: which blocks it handed out and took back.
+SDL_malloc_func sdlMalloc;
+SDL_calloc_func sdlCalloc;
+SDL_realloc_func sdlRealloc;
+SDL_free_func sdlFree;
+std::vector<void*> freed;
+void countedFree(void* block) {
+    if (block) freed.push_back(block);
+    sdlFree(block);
+}
+
+}  // namespace
+
+TEST_F(FrameTest, DroppedFilesAreRefusedAndTheirPathsFreed) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    // SDL queues no drops for the demo ...
+    EXPECT_EQ(SDL_EventState(SDL_DROPFILE, SDL_QUERY), SDL_DISABLE);
+    EXPECT_EQ(SDL_EventState(SDL_DROPTEXT, SDL_QUERY), SDL_DISABLE);
+    EXPECT_EQ(SDL_EventState(SDL_DROPBEGIN, SDL_QUERY), SDL_DISABLE);
+    // ... and one that is pushed all the same gives its path back.
+    SDL_GetMemoryFunctions(&sdlMalloc, &sdlCalloc, &sdlRealloc, &sdlFree);
+    SDL_SetMemoryFunctions(sdlMalloc, sdlCalloc, sdlRealloc, countedFree);
+    std::vector<void*> paths;
+    for (Uint32 type : {SDL_DROPFILE, SDL_DROPTEXT}) {
+        SDL_Event event;
+        SDL_zero(event);
+        event.type = type;
+        event.drop.file = SDL_strdup("/home/someone/picture.png");
+        event.drop.windowID = windowIdOf(w.appWindow);
+        paths.push_back(event.drop.file);
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    }
+    FrameReport report;
+    EXPECT_EQ(runFrame(&w.appWindow, &report), 1);
+    SDL_SetMemoryFunctions(sdlMalloc, sdlCalloc, sdlRealloc, sdlFree);
+    for (void* path : paths) EXPECT_NE(std::find(freed.begin(), freed.end(), path), freed.end());
 }

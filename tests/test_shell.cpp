@@ -45,7 +45,7 @@ void observe(AppWindow* appWindow) {
 int runScripted(TestApp& app, std::function<void(AppWindow*, int, int)> steps) {
     passes.clear();
     framesInPass = 0;
-    windowStats = {0, 0};
+    windowStats = WindowStats{};
     lastBuilds = 0;
     script = std::move(steps);
     setFrameObserver(observe);
@@ -109,6 +109,55 @@ TEST(PassLoop, F1RebuildsInTheOtherModeWithKeysCleared) {
     }
     EXPECT_EQ(windowStats.builds, 2);
     EXPECT_EQ(windowStats.teardowns, 2);
+}
+
+namespace {
+
+// Whether this driver paces swaps at all: asked on a context of its own.
+bool driverHonoursVerticalSync() {
+    TestWindow w;
+    if (!w.ok) return false;
+    return SDL_GL_SetSwapInterval(1) == 0 && SDL_GL_GetSwapInterval() != 0;
+}
+
+}  // namespace
+
+TEST(PassLoop, EveryBuildAsksTheDisplayToPaceItsFrames) {
+    const bool honoured = driverHonoursVerticalSync();
+    TestApp app;
+    app.appWindow.fullscreen = 0;
+    syncToDisplay = true;  // as the program has it
+    std::vector<int> inForce;
+    int status = runScripted(app, [&](AppWindow* w, int pass, int frame) {
+        if (frame != 2) return;
+        inForce.push_back(SDL_GL_GetSwapInterval());
+        pushKey(*w, pass == 1 ? SDLK_F1 : SDLK_ESCAPE, true);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(windowStats.builds, 2);
+    EXPECT_EQ(windowStats.syncRequests, 2);
+    ASSERT_EQ(inForce.size(), 2u);
+    for (int interval : inForce) {
+        EXPECT_EQ(interval, windowStats.swapInterval);
+        // Adaptive or plain where the driver paces; none where it cannot
+        // (llvmpipe under Xvfb), and the demo then runs on unpaced.
+        if (honoured) EXPECT_TRUE(interval == -1 || interval == 1) << interval;
+        else EXPECT_EQ(interval, 0);
+    }
+}
+
+TEST(PassLoop, ToolsAndTestsRunUnpaced) {
+    TestApp app;  // switches pacing off, as demo-capture and demo-bench do
+    app.appWindow.fullscreen = 0;
+    int interval = -2;
+    int status = runScripted(app, [&](AppWindow* w, int, int frame) {
+        if (frame != 2) return;
+        interval = SDL_GL_GetSwapInterval();
+        pushKey(*w, SDLK_ESCAPE, true);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(windowStats.syncRequests, 0);
+    EXPECT_EQ(interval, 0);
 }
 
 TEST(PassLoop, EscapeAndF1InOneFrameEndTheProgram) {

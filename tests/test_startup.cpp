@@ -198,7 +198,7 @@ TEST_F(StartupTest, SoundFilesItCannotPlayAreNamedAndTheProgramEndsWithStatusOne
     // data/1.wav is missing.
     TestApp app;
     app.appWindow.fullscreen = 0;
-    windowStats = {0, 0};
+    windowStats = WindowStats{};
     int status = runPasses(&app.appClass, &app.appWindow, &app.keyTable);
 
     EXPECT_EQ(status, 1);

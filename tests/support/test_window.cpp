@@ -7,6 +7,8 @@
 
 TestApp::TestApp() {
     setAppDefaults(&appClass, &appWindow, &keyTable);
+    // Tests run as fast as they can, whatever the display's rate.
+    syncToDisplay = false;
     platform::recordedNotices().clear();
     platform::setNoticeSink(platform::recordNotice);
 }

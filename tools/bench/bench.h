@@ -27,6 +27,7 @@ namespace bench {
 struct Options {
     int frames = 300;           // frames drawn per scene
     int launches = 5;           // launch probes (fresh processes)
+    int width = 1024, height = 768;  // the window's drawable
     std::string jsonPath;       // empty: no JSON
     std::string folder;         // working folder (where data/ is)
     bool probe = false;         // internal: be one launch probe
@@ -59,9 +60,10 @@ struct SceneRun {
     long comparisonPlayerKiB = 0;   // resident memory the bench's own libopenmpt player took
 };
 
-// The program's pass loop in a 1024 x 768 window (never fullscreen), with
+// The program's pass loop in a window of exactly width x height (never
+// fullscreen, never resized), its frames not paced by the display, with
 // whatever seams the caller has set. Returns the program's exit status.
-int runBenchWindow();
+int runBenchWindow(int width, int height);
 
 // Runs the demo's pass loop with the bench sequencer in the timeline's place.
 // Returns the program's exit status.
@@ -88,7 +90,7 @@ struct LaunchResult {
 LaunchResult measureLaunches(const char* self, const Options& options);
 // The probe's side: runs the program up to its first frame and reports the
 // stamps on stdout. `mainEntered` as for runScenes.
-int runProbe(double mainEntered);
+int runProbe(const Options& options, double mainEntered);
 
 // ---- sound ------------------------------------------------------------------
 

@@ -59,7 +59,8 @@ int firstFrameOnly(AppWindow* appWindow, FrameReport* report) {
 void quietNotice(const char* text) { std::fprintf(stderr, "demo-bench probe: notice: %s\n", text); }
 
 // One probe; `extra` is added to its environment ("NAME=value", or empty).
-bool runOneProbe(const std::string& self, const std::string& extra, LaunchSample& sample, std::string& error) {
+bool runOneProbe(const std::string& self, const std::string& size, const std::string& extra, LaunchSample& sample,
+                 std::string& error) {
     int channel[2];
     if (pipe(channel) != 0) {
         error = std::string("no pipe for the probe: ") + std::strerror(errno);
@@ -70,7 +71,8 @@ bool runOneProbe(const std::string& self, const std::string& extra, LaunchSample
     posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, channel[0]);
     posix_spawn_file_actions_addclose(&actions, channel[1]);
-    char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>("--probe"), nullptr};
+    char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>("--probe"), const_cast<char*>("--size"),
+                    const_cast<char*>(size.c_str()), nullptr};
 
     std::vector<char*> environment;
     for (char** entry = environ; *entry; ++entry) environment.push_back(*entry);
@@ -149,25 +151,26 @@ LaunchResult measureLaunches(const char* self, const Options& options) {
     LaunchResult result;
     if (options.launches == 0) return result;
     const std::string path = selfPath(self);
+    const std::string size = std::to_string(options.width) + "x" + std::to_string(options.height);
     // The very first launch on a machine: Mesa's shader cache (on by
     // default, in ~/.cache) is empty, so every shader is compiled. A fresh
     // cache folder of its own stands for that without touching the user's.
     char cache[] = "/tmp/demo-bench-cache-XXXXXX";
     if (mkdtemp(cache)) {
         LaunchSample sample;
-        if (runOneProbe(path, std::string("MESA_SHADER_CACHE_DIR=") + cache, sample, result.error))
+        if (runOneProbe(path, size, std::string("MESA_SHADER_CACHE_DIR=") + cache, sample, result.error))
             result.cold.push_back(sample);
         nftw(cache, removeEntry, 16, FTW_DEPTH | FTW_PHYS);
     }
     for (int i = 0; i < options.launches && result.error.empty(); ++i) {
         LaunchSample sample;
-        if (!runOneProbe(path, "", sample, result.error)) break;
+        if (!runOneProbe(path, size, "", sample, result.error)) break;
         result.samples.push_back(sample);
     }
     return result;
 }
 
-int runProbe(double mainEntered) {
+int runProbe(const Options& options, double mainEntered) {
     stamps = ProbeStamps{};
     stamps.mainEntered = mainEntered;
     platform::setNoticeSink(quietNotice);
@@ -175,7 +178,7 @@ int runProbe(double mainEntered) {
     soundCalls.shutdown = stampedShutdown;
     sequencerFrame = firstFrameOnly;
 
-    int status = runBenchWindow();
+    int status = runBenchWindow(options.width, options.height);
     if (stamps.firstFrame > 0)
         std::printf("bench-probe main %.9f begun %.9f done %.9f first %.9f cpu %.9f\n", stamps.mainEntered,
                     stamps.startupBegun, stamps.startupDone, stamps.firstFrame, stamps.cpu);

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     // time like a device: no sound card is needed and none is disturbed.
     // SDL_AUDIODRIVER, when set, picks another (a real device, say).
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    if (options.probe) return bench::runProbe(mainEntered);
+    if (options.probe) return bench::runProbe(options, mainEntered);
 
     bench::Report report;
     // Launches first: nothing of this process's own run is in their way.
@@ -75,6 +75,8 @@ int main(int argc, char** argv) {
     report.peakKiB = bench::peakMemoryKiB();
     report.machine = bench::describeMachine(run);
     report.framesPerScene = options.frames;
+    report.width = options.width;
+    report.height = options.height;
     report.soundOutput = run.soundOutput;
     report.comparisonPlayerKiB = run.comparisonPlayerKiB;
     for (const bench::SceneResult& scene : run.scenes) report.scenes.push_back(bench::statsOf(scene));

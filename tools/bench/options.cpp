@@ -15,13 +15,22 @@ bool parseCount(const std::string& text, int low, int high, int& value) {
     return true;
 }
 
+// "1920x1080": each side 16 to 8192.
+bool parseSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    return parseCount(text.substr(0, x), 16, 8192, width) && parseCount(text.substr(x + 1), 16, 8192, height);
+}
+
 }  // namespace
 
 const char* usage() {
     return "usage: demo-bench [options]\n"
-           "  Runs every scene of the demo at 1024 x 768 in a window under the real\n"
-           "  frame loop and prints frame times per scene, launch to first frame,\n"
-           "  the sound mixing cost next to libopenmpt's own, and peak memory.\n"
+           "  Runs every scene of the demo in a window under the real frame loop,\n"
+           "  as fast as it can (vertical sync off), and prints frame times per\n"
+           "  scene, launch to first frame, the sound mixing cost next to\n"
+           "  libopenmpt's own, and peak memory.\n"
+           "  --size WxH        the window's drawable (default 1024x768)\n"
            "  --frames N        frames drawn per scene (default 300)\n"
            "  --launches N      launch-to-first-frame probes, fresh processes (default 5; 0: none)\n"
            "  --json FILE       also write the figures as JSON\n"
@@ -39,7 +48,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.probe = true;
             continue;
         }
-        if (name != "--frames" && name != "--launches" && name != "--json" && name != "--chdir") {
+        if (name != "--frames" && name != "--launches" && name != "--json" && name != "--chdir" &&
+            name != "--size") {
             error = "unknown option " + name;
             return false;
         }
@@ -51,6 +61,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         bool ok = !value.empty();
         if (name == "--frames") ok = parseCount(value, 1, 1000000, options.frames);
         else if (name == "--launches") ok = parseCount(value, 0, 1000, options.launches);
+        else if (name == "--size") ok = parseSize(value, options.width, options.height);
         else if (name == "--json") options.jsonPath = value;
         else options.folder = value;
         if (!ok) {

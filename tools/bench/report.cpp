@@ -115,8 +115,8 @@ std::string number(double value, int decimals = 3) {
 }  // namespace
 
 void printTable(const Report& r) {
-    std::printf("demo-bench: %d x %d window, %d frames a scene, sound through %s\n", r.width, r.height,
-                r.framesPerScene, r.soundOutput.c_str());
+    std::printf("demo-bench: %d x %d window, %d frames a scene, unpaced (vertical sync off), sound through %s\n",
+                r.width, r.height, r.framesPerScene, r.soundOutput.c_str());
     std::printf("machine: %s, %d cores; %s; OpenGL %s\n", r.machine.cpu.c_str(), r.machine.cores,
                 r.machine.renderer.c_str(), r.machine.glVersion.c_str());
     std::printf("load average before %s, after %s\n\n", r.loadBefore.c_str(), r.loadAfter.c_str());

@@ -247,8 +247,10 @@ int benchSequencer(AppWindow* appWindow, FrameReport* report) {
     bench.run->comparisonPlayerKiB = residentKiB() - before;
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(appWindow->window, &width, &height);
-    if (width != 1024 || height != 768) {
-        std::fprintf(stderr, "demo-bench: the window is %d x %d, not 1024 x 768\n", width, height);
+    const Options& options = *bench.options;
+    if (width != options.width || height != options.height) {
+        std::fprintf(stderr, "demo-bench: the window is %d x %d, not %d x %d\n", width, height, options.width,
+                     options.height);
         bench.failed = true;
     } else {
         bench.lastFrameEnd = monotonicSeconds();
@@ -264,13 +266,15 @@ void noticeToStderr(const char* text) { std::fprintf(stderr, "demo-bench: notice
 
 }  // namespace
 
-int runBenchWindow() {
+int runBenchWindow(int width, int height) {
     static AppClass appClass;
     static AppWindow appWindow;
     static KeyTable keyTable;
     setAppDefaults(&appClass, &appWindow, &keyTable);
-    appWindow.width = 1024;
-    appWindow.height = 768;
+    // Raw capacity: every frame as soon as the last one is done.
+    syncToDisplay = false;
+    appWindow.width = width;
+    appWindow.height = height;
     appWindow.fullscreen = 0;
     return runPasses(&appClass, &appWindow, &keyTable);
 }
@@ -290,7 +294,7 @@ int runScenes(const Options& options, SceneRun& run) {
     const int savedOut = dup(STDOUT_FILENO);
     const int nowhere = open("/dev/null", O_WRONLY);
     if (savedOut >= 0 && nowhere >= 0) dup2(nowhere, STDOUT_FILENO);
-    int status = runBenchWindow();
+    int status = runBenchWindow(options.width, options.height);
     std::fflush(stdout);
     if (savedOut >= 0 && nowhere >= 0) dup2(savedOut, STDOUT_FILENO);
     if (savedOut >= 0) close(savedOut);
