@@ -15,6 +15,7 @@ namespace platform {
 namespace {
 
 NoticeSink noticeSink = nullptr;
+SDL_Window* noticeWindow = nullptr;
 
 #ifdef DEMO_HAVE_X11
 // A window manager announces itself through _NET_SUPPORTING_WM_CHECK on the
@@ -59,7 +60,9 @@ void showNotice(const char* text) {
         return;
     }
     if (boxCanBeAnswered() &&
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, nullptr) == 0) {
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, noticeWindow) == 0) {
+        // The keys belong to the demo again.
+        if (noticeWindow) SDL_RaiseWindow(noticeWindow);
         return;
     }
     std::fprintf(stderr, "Error: %s\n", text);
@@ -67,6 +70,8 @@ void showNotice(const char* text) {
 }
 
 void setNoticeSink(NoticeSink sink) { noticeSink = sink; }
+
+void setNoticeWindow(SDL_Window* window) { noticeWindow = window; }
 
 std::vector<std::string>& recordedNotices() {
     static std::vector<std::string> notices;

@@ -11,9 +11,17 @@
 #include <string>
 #include <vector>
 
+struct SDL_Window;
+
 namespace platform {
 
 void showNotice(const char* text);
+
+// The window a box belongs to, while one is up (null: none). A box with a
+// parent is kept in front of it by the window manager: a fullscreen window
+// stays above every window of no one's, and a box behind it would wait for
+// a click nobody can give. The window module sets and clears it.
+void setNoticeWindow(SDL_Window* window);
 
 // Replaces the box/stderr output with a function of the caller's; null
 // restores the default. The recorder below is the usual choice in tests.

@@ -67,6 +67,12 @@ int registerWindowClass(AppClass* appClass) {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     // Let the screen saver rule come from us (held off while a window exists).
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    // The fullscreen window stays up when it loses the focus. SDL would
+    // minimise it, and a minimised demo draws nothing and feeds no sound:
+    // a notice box over it (which takes the focus) would leave a black,
+    // silent screen once dismissed, and switching to another program would
+    // cut the music off.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (!initVideo()) {
         std::fprintf(stderr, "Cannot reach a display: %s\n", SDL_GetError());
         platform::showNotice("RegisterClassEx Failed!");

@@ -124,6 +124,7 @@ int createGLWindow(AppWindow* appWindow) {
 
     // Shown maximised; a fullscreen window already covers its display.
     SDL_ShowWindow(appWindow->window);
+    platform::setNoticeWindow(appWindow->window);
     if (appWindow->fullscreen != 1 && !keepRequestedWindowSize) SDL_MaximizeWindow(appWindow->window);
     SDL_DisableScreenSaver();
 
@@ -140,6 +141,7 @@ int createGLWindow(AppWindow* appWindow) {
 
 int destroyGLWindow(AppWindow* appWindow) {
     if (appWindow->window) {
+        platform::setNoticeWindow(nullptr);
         SDL_GL_MakeCurrent(appWindow->window, nullptr);
         if (appWindow->glContext) SDL_GL_DeleteContext(appWindow->glContext);
         appWindow->glContext = nullptr;

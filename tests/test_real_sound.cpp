@@ -1,0 +1,63 @@
+// The real program, played as a viewer plays it: in real time, through a
+// real sound server (a PulseAudio server of the test's own, with a null
+// sink recorded from its monitor), on a display of its own. Everything else
+// in the suite hears the sound through the offline sink or SDL's dummy
+// driver; only this shows that the sound reaches a listener without gaps.
+// It runs alone (CTest's RUN_SERIAL): it measures what a busy machine does
+// to real-time playback, and the other tests would be that busy machine.
+#include "support/programs.h"
+#include "support/servers.h"
+#include "tools/playback/analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+TEST(RealSound, TheFirstTwentySecondsReachTheListenerWithoutAGap) {
+    for (const char* program : {"Xvfb", "pulseaudio", "pactl", "parec"})
+        if (!onPath(program)) GTEST_SKIP() << program << " is not installed (scripts/deps installs it)";
+    const std::string demo = std::filesystem::absolute(builtProgram("demo"));
+    ASSERT_TRUE(std::filesystem::exists(demo)) << demo;
+    ASSERT_TRUE(std::filesystem::exists("data/orbita.s3m")) << "run from the repository root";
+
+    // 1024 x 768, so that the demo's fullscreen mode switch succeeds.
+    HeadlessDisplay display(1024, 768);
+    ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
+    SoundServer server;
+    ASSERT_TRUE(server.ok) << "PulseAudio did not start (see " << server.folder << "/log)";
+    ScratchDirectory scratch;
+    const std::string heard = scratch.path + "/heard.raw", log = scratch.path + "/demo.log";
+
+    Background recorder({"parec", "-d", "rec.monitor", "--format=s16le", "--rate=44100", "--channels=2", heard},
+                        server.environment);
+    ASSERT_TRUE(waitFor(10.0, [&] { return std::filesystem::exists(heard); })) << "parec did not start";
+    std::vector<std::string> environment = server.environment;
+    environment.push_back("DISPLAY=" + display.name);
+    environment.push_back("SDL_AUDIODRIVER=pulseaudio");
+    Background program({demo}, environment, log);
+    sleepSeconds(20.0);
+    ASSERT_TRUE(program.running()) << "the demo ended early; its output is in " << log;
+    // SIGTERM reaches the demo as a request to quit, as closing its window.
+    EXPECT_EQ(program.stop(SIGTERM, 30.0), 0);
+    sleepSeconds(0.3);  // the server's last buffer
+    recorder.stop(SIGTERM, 10.0);
+
+    playback::Sound sound;
+    std::string error;
+    ASSERT_TRUE(playback::readRaw(heard, 44100, sound, error)) << error;
+    const playback::Span span = playback::musicSpan(sound);
+    const double seconds = static_cast<double>(span.end - span.first) / sound.rate;
+    // What start-up leaves of the 20 s is all music.
+    EXPECT_GT(seconds, 15.0) << "the music was heard for " << seconds << " s only";
+    const std::vector<playback::Gap> gaps =
+        playback::silentGaps(sound, span.first, span.end, static_cast<std::uint64_t>(0.005 * sound.rate));
+    std::ostringstream where;
+    for (const playback::Gap& gap : gaps)
+        where << " " << static_cast<double>(gap.frames) / sound.rate * 1000 << " ms at "
+              << static_cast<double>(gap.first - span.first) / sound.rate << " s;";
+    EXPECT_TRUE(gaps.empty()) << gaps.size() << " silent gaps:" << where.str();
+}
