@@ -219,8 +219,28 @@ TEST(Bench, ShortRunPrintsEverySceneAndWritesTheSameAsJson) {
     rmdir(folder);
 }
 
+TEST(Bench, RunsAtTheSizeAskedForUnpaced) {
+    char folder[] = "/tmp/demo-bench-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string json = std::string(folder) + "/bench.json";
+    Result result = runBench("--size 320x240 --frames 2 --launches 1 --json " + json + " 2>/dev/null");
+    ASSERT_EQ(result.status, 0) << result.out;
+    EXPECT_NE(result.out.find("demo-bench: 320 x 240 window, 2 frames a scene, unpaced (vertical sync off)"),
+              std::string::npos)
+        << result.out;
+    Json root;
+    ASSERT_TRUE(parseJson(readAll(json), root)) << readAll(json);
+    EXPECT_EQ(root["width"].value, 320);
+    EXPECT_EQ(root["height"].value, 240);
+    // The launch probes ran as well.
+    EXPECT_EQ(root["launch"]["error"].kind, Json::null);
+    std::remove(json.c_str());
+    rmdir(folder);
+}
+
 TEST(Bench, RefusesWhatItDoesNotUnderstand) {
-    for (const char* arguments : {"--fast", "--frames", "--frames 0", "--frames x", "--launches -1"}) {
+    for (const char* arguments : {"--fast", "--frames", "--frames 0", "--frames x", "--launches -1", "--size 320",
+                                  "--size 10x240", "--size 320x", "--size 320x240x2"}) {
         Result result = runBench(std::string(arguments) + " 2>&1");
         EXPECT_EQ(result.status, 2) << arguments;
         EXPECT_NE(result.out.find("usage: demo-bench"), std::string::npos) << arguments;
