@@ -19,13 +19,17 @@ SoundCalls soundLayerCalls() {
                       sound::loadModule, sound::createStream,    sound::prebuffer,
                       sound::playModule, sound::playStream,      sound::stop,
                       sound::position,   sound::setModuleOrder,  sound::shutdown,
-                      sound::length,     sound::lastError,       sound::startDelay};
+                      sound::length,     sound::lastError,       sound::secondsUntilHeard};
 }
 
 SoundCalls soundCalls = soundLayerCalls();
 SequencerFrame sequencerFrame = runFrame;
 
 namespace {
+
+// Seconds scene 0 waits at most for its music to be heard before its clock
+// runs anyway (a sound server can take a second or two to start a stream).
+constexpr double kLongestWaitForSound = 5.0;
 
 // In the last part of the lens scene the zoom's divisor passes through zero
 // on purpose: the zoom becomes infinite, then negative (the plane flips).
@@ -88,12 +92,23 @@ void runSequencer(AppWindow* appWindow) {
 
     // ---- scene 0, the polyhedra, on the module from its start
     soundCalls.playModule(demo.moduleHandle);  // 1
-    // Scene 0's phases are timed from when its music begins to be heard.
-    // The set-up's mark came before the rest of the start-up (textures,
-    // prebuffering), which takes longer on a busy machine: every phase would
-    // come that much early against the bar it belongs to.
-    clockMarkSeconds = static_cast<float>(clockNow() + soundCalls.startDelay());
-    while (demo.SceneState == 0) {             // 2: the scene ends itself
+    // Scene 0's phases are timed from when its music is first heard. The
+    // set-up's mark came before the rest of the start-up (textures,
+    // prebuffering), which takes longer on a busy machine, and a sound
+    // server may take a second or more to begin taking sound at all: every
+    // phase would come that much early against the bar it belongs to. So
+    // until the module is heard the mark moves with the clock, at the time
+    // the output says its first sound will be heard; from the first frame
+    // that finds it heard, the mark stays. A device that takes no sound at
+    // all is not waited for longer than a few seconds.
+    const double waitBegan = clockNow();
+    bool musicHeard = false;
+    while (demo.SceneState == 0) {  // 2: the scene ends itself
+        if (!musicHeard) {
+            const double untilHeard = soundCalls.secondsUntilHeard(demo.moduleHandle);
+            musicHeard = untilHeard < 0.0 || clockNow() - waitBegan > kLongestWaitForSound;
+            if (!musicHeard) clockMarkSeconds = static_cast<float>(clockNow() + untilHeard);
+        }
         if (!frame()) return;
         stepOrbit();
     }

@@ -69,9 +69,9 @@ struct SoundCalls {
     std::uint64_t (*length)(sound::Channel channel);
     // Why the last init or load failed ("" after a success).
     const char* (*lastError)();
-    // Seconds from now until a channel started now is heard (what the
-    // output holds ahead of the listener): scene 0's clock starts then.
-    double (*startDelay)();
+    // Seconds from now until the channel's current run is first heard; 0 or
+    // less once it is (scene 0's clock starts then).
+    double (*secondsUntilHeard)(sound::Channel channel);
 };
 
 // The table of the real sound layer.

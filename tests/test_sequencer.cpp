@@ -134,15 +134,20 @@ void fakeSetModuleOrder(sound::Channel channel, int order) {
 // The timeline never asks for a length; the start-up does.
 std::uint64_t fakeLength(sound::Channel) { return ~0ull; }
 const char* fakeLastError() { return ""; }
-// As a sound device that holds a quarter of a second ahead of the listener.
-double startDelay = 0.0;
-double fakeStartDelay() { return startDelay; }
+// How long until the module's start is heard, frame by frame (empty: heard).
+std::deque<double> untilHeard;
+double fakeSecondsUntilHeard(sound::Channel channel) {
+    if (channel != moduleChannel || untilHeard.empty()) return -1.0;
+    double seconds = untilHeard.front();
+    if (untilHeard.size() > 1) untilHeard.pop_front();
+    return seconds;
+}
 
 const SoundCalls scriptedSound = {fakeInit,       fakeSetting,    fakeSetting,
                                   fakeLoad,       fakeLoad,       fakePrebuffer,
                                   fakePlayModule, fakePlayStream, fakeStop,
                                   fakePosition,   fakeSetModuleOrder, fakeShutdown,
-                                  fakeLength,     fakeLastError,  fakeStartDelay};
+                                  fakeLength,     fakeLastError,  fakeSecondsUntilHeard};
 
 // What the frame's sound update and the polyhedra scene would do.
 void moveWorld() {
@@ -636,22 +641,44 @@ TEST_F(RealFrameTest, EscapeDuringTheTunnelLeavesEverythingPlaying) {
     EXPECT_EQ(keepRunning, 0);
 }
 
-TEST_F(SequencerTest, SceneZeroIsTimedFromWhenItsMusicIsHeard) {
+TEST_F(SequencerTest, SceneZeroIsTimedFromWhenItsMusicIsFirstHeard) {
     // The set-up marked the clock at 0.1 s; the rest of the start-up took
-    // until 1.2 s, and the device holds a quarter of a second ahead of the
-    // listener: the phases count from 1.45 s, when the module is heard.
+    // until 1.2 s. The sound device then takes two frames to begin, and the
+    // module's start is heard in the third: the mark follows the clock to
+    // the time the output gives for it, and then stays.
     platform::useVirtualClock(1000);
     counterFrequency = 1000;
     clockMarkSeconds = 0.1f;
     platform::advanceVirtualClock(1200);
-    startDelay = 0.25;
-    float markSeen = 0.0f;
-    world.quitWhen = [&]() {
-        markSeen = clockMarkSeconds;
-        return true;
+    untilHeard = {0.0116, 0.0116, 0.005, -0.01, -0.02};
+    std::vector<float> marks;
+    world.onFrame = [&]() {
+        marks.push_back(clockMarkSeconds);
+        platform::advanceVirtualClock(20);
     };
+    world.sceneEndsAtFrame = 6;
     run();
-    EXPECT_EQ(markSeen, 1.45f);
-    startDelay = 0.0;
+    const std::vector<float> expected = {1.2116f, 1.2316f, 1.245f, 1.245f, 1.245f, 1.245f};
+    ASSERT_GE(marks.size(), expected.size());
+    marks.resize(expected.size());
+    EXPECT_EQ(marks, expected);
+    untilHeard.clear();
+    platform::useRealClock();
+}
+
+TEST_F(SequencerTest, ADeviceThatNeverTakesSoundHoldsSceneZeroBackFiveSecondsAtMost) {
+    platform::useVirtualClock(1000);
+    counterFrequency = 1000;
+    untilHeard = {0.0116};
+    float markAtFiveSeconds = 0.0f;
+    world.onFrame = [&]() {
+        platform::advanceVirtualClock(100);
+        if (platform::performanceCounter() == 5100) markAtFiveSeconds = clockMarkSeconds;
+    };
+    world.sceneEndsAtFrame = 80;
+    run();
+    EXPECT_EQ(clockMarkSeconds, markAtFiveSeconds);
+    EXPECT_LT(clockMarkSeconds, 5.2f);
+    untilHeard.clear();
     platform::useRealClock();
 }

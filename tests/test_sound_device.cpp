@@ -66,3 +66,26 @@ TEST(SoundDevice, WithoutADeviceTheMusicKeepsTimeOnTheClock) {
     platform::useRealClock();
     unsetenv("SDL_AUDIODRIVER");
 }
+
+TEST(SoundDevice, AStartIsHeardOnlyOnceTheDeviceHasPlayedItsBufferOfIt) {
+    ASSERT_EQ(sound::init(nullptr, rate), 1) << sound::lastError();
+    testfiles::ModuleShape shape;
+    sound::Channel module = sound::loadModule(scratchFile("heard.s3m", testfiles::makeModule(shape)).c_str());
+    ASSERT_NE(module, 0u);
+    sound::playModule(module);
+    // Before the device has taken anything, the start is at least its own
+    // buffer (about 10 ms) away, however long that takes.
+    const double first = sound::secondsUntilHeard(module);
+    EXPECT_GT(first, 0.005);
+    EXPECT_LT(first, 0.05);
+    // The dummy driver takes sound in real time: within 20 s (a generous
+    // bound, not a timing check) the start is behind the listener.
+    double until = first;
+    for (int i = 0; i < 2000 && until >= 0.0; ++i) {
+        SDL_Delay(10);
+        sound::update();
+        until = sound::secondsUntilHeard(module);
+    }
+    EXPECT_LT(until, 0.0);
+    sound::shutdown();
+}

@@ -286,3 +286,27 @@ TEST(SoundPositions, FailedLoadsGiveZeroHandlesThatEveryOperationAccepts) {
     EXPECT_NE(sound::createStream(scratchFile("good.wav", testfiles::makeWave()).c_str()), 0u);
     EXPECT_STREQ(sound::lastError(), "");
 }
+
+TEST(SoundPositions, AStartIsHeardOnceTheOutputHasTakenItsFirstFrame) {
+    OfflineSound output;
+    testfiles::ModuleShape shape;
+    sound::Channel module = sound::loadModule(modulePath(shape).c_str());
+    ASSERT_NE(module, 0u);
+    EXPECT_EQ(sound::secondsUntilHeard(module), 0.0);  // not playing
+    runUpdates(3);
+    sound::playModule(module);
+    // Started where the sink stands: heard from the next frame it takes.
+    EXPECT_EQ(sound::secondsUntilHeard(module), 0.0);
+    runUpdates(1, 441);
+    EXPECT_DOUBLE_EQ(sound::secondsUntilHeard(module), -0.01);
+    // Time asked for but not yet taken is heard with the old state: a jump
+    // now starts a new run, 735 frames ahead of the listener.
+    sound::consumeOffline(framesPerVideoFrame);
+    sound::setModuleOrder(module, 2);
+    EXPECT_DOUBLE_EQ(sound::secondsUntilHeard(module), 735.0 / rate);
+    sound::update();
+    EXPECT_EQ(sound::secondsUntilHeard(module), 0.0);
+    sound::stop(module);
+    EXPECT_EQ(sound::secondsUntilHeard(module), 0.0);
+    EXPECT_EQ(sound::secondsUntilHeard(0), 0.0);
+}

@@ -80,13 +80,13 @@ std::uint64_t fullLength(sound::Channel) { return ~0ull; }
 const char* initError() {
     return initResult ? "" : "the sound device cannot be opened (no such driver); the demo goes on without sound";
 }
-double noDelay() { return 0.0; }
+double notPlaying(sound::Channel) { return 0.0; }
 
 const SoundCalls recordingSound = {recordInit,       recordUpdatePeriod, recordBufferLength,
                                    recordLoadModule, recordCreateStream, recordPrebuffer,
                                    ignorePlay,       ignorePlayStream,   ignorePlay,
                                    noPosition,       ignoreJump,         recordShutdown,
-                                   fullLength,       initError,          noDelay};
+                                   fullLength,       initError,          notPlaying};
 
 const std::vector<std::string> onePass = {
     "shutdown",

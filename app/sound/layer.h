@@ -154,6 +154,9 @@ void closeOutput();
 std::uint64_t outputFrontier();
 // The output frame being heard, by the output's own account.
 std::uint64_t outputHeard();
+// The same, before it is clamped: negative while the device's own buffer is
+// still filling with the first frames it took.
+std::int64_t listenerFrame();
 // Hands interleaved stereo frames to the output.
 void submit(const std::int16_t* samples, std::size_t frames);
 // Drops everything queued that can still be dropped; returns the first

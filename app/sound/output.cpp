@@ -97,6 +97,13 @@ std::uint64_t outputFrontier() {
     return output.submitted;
 }
 
+std::int64_t listenerFrame() {
+    const Output& output = layer.output;
+    if (output.kind == OutputKind::device)
+        return static_cast<std::int64_t>(outputFrontier()) - static_cast<std::int64_t>(output.deviceBufferFrames);
+    return static_cast<std::int64_t>(outputHeard());
+}
+
 std::uint64_t outputHeard() {
     const Output& output = layer.output;
     switch (output.kind) {

@@ -172,10 +172,11 @@ std::uint64_t length(Channel channel) {
 
 int outputRate() { return layer.rate; }
 
-double startDelay() {
-    if (layer.output.kind != OutputKind::device) return 0.0;
-    const std::uint64_t ahead = outputFrontier() - std::min(outputFrontier(), outputHeard());
-    return static_cast<double>(ahead) / static_cast<double>(layer.rate);
+double secondsUntilHeard(Channel channel) {
+    const ChannelRecord* record = find(channel);
+    if (!record || !record->playing) return 0.0;
+    const std::int64_t start = record->offset + static_cast<std::int64_t>(record->runStart);
+    return static_cast<double>(start - listenerFrame()) / static_cast<double>(layer.rate);
 }
 
 void useOfflineOutput() {

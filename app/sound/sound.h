@@ -85,10 +85,13 @@ const char* lastError();
 std::uint64_t length(Channel channel);
 // The output's frames per second (the frequency init() was given).
 int outputRate();
-// Seconds from now until a channel started now begins to be heard: the
-// device's own buffer, which plays before anything queued after it. 0 for
-// the offline sink and the clock, whose time passes only between updates.
-double startDelay();
+// Seconds from now until the listener hears the first sound of the
+// channel's current run (since it was last started or moved), as far as the
+// output can tell: what it still holds ahead of that sound. 0 or less once
+// it is heard; 0 for a channel that is not playing. A device may take a
+// while to begin taking sound at all (a sound server starting its stream):
+// until it does, the channel's start is still a device buffer away.
+double secondsUntilHeard(Channel channel);
 
 // ---- The offline sink -----------------------------------------------------------
 // For tests and demo-capture: nothing is played; every update() consumes
