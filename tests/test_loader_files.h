@@ -82,8 +82,28 @@ inline Bytes tgaHeader(int type, int width, int height, int bits, int descriptor
     return b;
 }
 
-// A BMP built from its parts: optional file header, a core or info header,
-// a colour table of (B, G, R) entries and the pixel bytes as given.
+// The same TGA file (one without ID or colour map) with an image ID of
+// `idLength` bytes and, when `mapEntries` is not 0, a colour map of that
+// many entries of `mapBits` bits, between its header and its pixels. Their
+// bytes are filler that must not be taken for pixels.
+inline Bytes withTgaIdAndMap(Bytes file, int idLength, int mapEntries = 0, int mapBits = 24) {
+    Bytes extra;
+    for (int i = 0; i < idLength; i++) extra.push_back(static_cast<std::uint8_t>('A' + i % 26));
+    for (int i = 0; i < mapEntries * ((mapBits + 7) / 8); i++) extra.push_back(static_cast<std::uint8_t>(0xC0 + i % 61));
+    file[0] = static_cast<std::uint8_t>(idLength);
+    if (mapEntries > 0) {
+        file[1] = 1;
+        file[5] = mapEntries & 0xFF;
+        file[6] = (mapEntries >> 8) & 0xFF;
+        file[7] = static_cast<std::uint8_t>(mapBits);
+    }
+    file.insert(file.begin() + 18, extra.begin(), extra.end());
+    return file;
+}
+
+// A BMP built from its parts: optional file header, a core, info, version 4
+// or 5 header, a colour table of (B, G, R) entries and the pixel bytes as
+// given.
 struct BmpSpec {
     bool fileHeader = true;
     int headerSize = 40;
