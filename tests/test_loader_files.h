@@ -112,7 +112,8 @@ struct BmpSpec {
     int bits = 24;
     std::uint32_t compression = 0;
     std::uint32_t coloursUsed = 0;
-    std::vector<std::uint32_t> masks;     // written after an info header when given
+    std::vector<std::uint32_t> masks;     // after an info header, inside a version 4 or 5 one
+    std::uint32_t colourSpace = 0x73524742;  // version 4 and 5 headers: 'sRGB'
     std::vector<std::uint32_t> table;     // 0xRRGGBB
     Bytes pixels;
     std::int64_t pixelOffset = -1;        // -1: right after the table
@@ -137,9 +138,15 @@ inline Bytes buildBmp(const BmpSpec& s) {
         put32(dib, 2835);
         put32(dib, s.coloursUsed);
         put32(dib, 0);
+        if (s.headerSize >= 108) {
+            for (std::size_t i = 0; i < 4; i++) put32(dib, i < s.masks.size() ? s.masks[i] : 0);
+            put32(dib, s.colourSpace);
+        }
         while (dib.size() < static_cast<std::size_t>(s.headerSize)) dib.push_back(0);
     }
-    for (std::uint32_t m : s.masks) put32(dib, m);
+    if (s.headerSize < 108) {
+        for (std::uint32_t m : s.masks) put32(dib, m);
+    }
     for (std::uint32_t c : s.table) {
         dib.push_back(c & 0xFF);
         dib.push_back((c >> 8) & 0xFF);
