@@ -1,9 +1,17 @@
 // The BMP loader: a device-independent bitmap file to 24-bit R, G, B pixels.
 //
-// Core (12-byte) and info (40-byte) headers, with or without the 14-byte
-// file header; 1, 4 and 8 bits through the colour table, 16 (5-5-5 or bit
-// fields), 24 and 32 bits, run-length 4 and 8 bits. Failures are shown as one
-// notice (platform::showNotice) and give a null result.
+// Core (12-byte) and info (40-byte) headers, and version 4 and 5 (108- and
+// 124-byte) headers read as an info header plus their colour masks (their
+// colour space and gamma play no part; a colour profile is refused), with
+// or without the 14-byte file header; 1, 4 and 8 bits through the colour
+// table, 16 (5-5-5 or bit fields), 24 and 32 bits, run-length 4 and 8 bits.
+// Failures are shown as one notice (platform::showNotice) and give a null
+// result.
+//
+// Memory follows the file: the pixel block is never larger than the file's
+// bytes could fill. Uncompressed rows must lie in the file; run-length data
+// gives at most 255 pixels per 2 bytes (pixels it skips stay black, but a
+// picture must be one such data could write), and a larger claim is refused.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +37,7 @@ extern bool showImageErrors;
 // The bitmap header's fields (a core header's 16-bit ones widened, the
 // rest 0).
 struct DibHeader {
-    std::uint32_t size;  // 12 core, 40 info
+    std::uint32_t size;  // 12 core, 40 info, 108 version 4, 124 version 5
     std::int32_t width;
     std::int32_t height;
     std::uint16_t planes;
@@ -42,7 +50,7 @@ struct DibHeader {
     std::uint32_t coloursImportant;
 };
 
-// Colour-table length: an info header's colours-used as a 16-bit count when
-// it is not 0, else 2, 16 or 256 for 1, 4 or 8 bits and 0 for other depths;
-// never more than a picture of 1 to 8 bits can index.
+// Colour-table length: colours-used (of any header but a core one) as a
+// 16-bit count when it is not 0, else 2, 16 or 256 for 1, 4 or 8 bits and 0
+// for other depths; never more than a picture of 1 to 8 bits can index.
 std::uint32_t dibColourCount(const DibHeader& header);

@@ -12,7 +12,11 @@
 namespace {
 
 enum : std::uint32_t { compressionNone = 0, compressionRle8 = 1, compressionRle4 = 2,
-                       compressionBitFields = 3 };
+                       compressionBitFields = 3, compressionJpeg = 4, compressionPng = 5 };
+
+// The colour-space values of a version 5 header that say a colour profile
+// comes with the picture ('MBED' in the file) or lies in another file ('LINK').
+enum : std::uint32_t { profileEmbedded = 0x4D424544, profileLinked = 0x4C494E4B };
 
 std::uint16_t u16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -173,7 +177,7 @@ const char* bmpFailureText(BmpFailure failure) {
 
 std::uint32_t dibColourCount(const DibHeader& header) {
     std::uint32_t count = 0;
-    if (header.size == 40 && header.coloursUsed != 0) {
+    if (header.size >= 40 && header.coloursUsed != 0) {
         count = header.coloursUsed & 0xFFFFu;
     } else {
         switch (header.bitsPerPixel) {
@@ -203,8 +207,8 @@ BmpDecoding decodeBmp(const unsigned char* bytes, std::size_t size, std::int32_t
     if (size < headerAt + 4) return failed(BmpFailure::unknownFormat, "the file ends inside its headers");
     DibHeader& h = p.header;
     h.size = u32(bytes + headerAt);
-    if (h.size != 12 && h.size != 40) {
-        return failed(BmpFailure::unknownFormat, "the bitmap header is neither a core (12 bytes) nor an info (40 bytes) header");
+    if (h.size != 12 && h.size != 40 && h.size != 108 && h.size != 124) {
+        return failed(BmpFailure::unknownFormat, "the bitmap header is neither a core (12 bytes) nor an info (40, 108 or 124 bytes) header");
     }
     if (size - headerAt < h.size) return failed(BmpFailure::unknownFormat, "the file ends inside the bitmap header");
     const unsigned char* at = bytes + headerAt;
@@ -224,6 +228,15 @@ BmpDecoding decodeBmp(const unsigned char* bytes, std::size_t size, std::int32_t
         h.yPixelsPerMetre = static_cast<std::int32_t>(u32(at + 28));
         h.coloursUsed = u32(at + 32);
         h.coloursImportant = u32(at + 36);
+    }
+    // Version 4 and 5 headers: the info header, then the masks (read below),
+    // colour space and gamma. Those only tune colours for a display; a
+    // profile would need a colour-management system.
+    if (h.size >= 108) {
+        std::uint32_t space = u32(at + 56);
+        if (space == profileEmbedded || space == profileLinked) {
+            return failed(BmpFailure::unknownFormat, "the bitmap header refers to a colour profile, which is not supported");
+        }
     }
 
     // Depth and compression.
@@ -246,6 +259,9 @@ BmpDecoding decodeBmp(const unsigned char* bytes, std::size_t size, std::int32_t
             return failed(BmpFailure::conversionError, "bit fields need 16 or 32 bits per pixel");
         }
         break;
+    case compressionJpeg:
+    case compressionPng:
+        return failed(BmpFailure::conversionError, "the file holds a JPEG or PNG picture, which is not supported");
     default:
         return failed(BmpFailure::conversionError, "unsupported compression");
     }
@@ -256,17 +272,21 @@ BmpDecoding decodeBmp(const unsigned char* bytes, std::size_t size, std::int32_t
     p.width = h.width;
     p.rows = h.height < 0 ? -h.height : h.height;
 
-    // Colour masks (after an info header, before any colour table), then
-    // the colour table; without a file header the pixels follow them.
+    // Colour masks (after an info header, before any colour table; inside a
+    // version 4 or 5 header), then the colour table; without a file header
+    // the pixels follow them. Masks count only with bit-field compression.
     std::size_t tableAt = headerAt + h.size;
     if (h.compression == compressionBitFields) {
-        if (size - tableAt < 12) return failed(BmpFailure::conversionError, "the colour masks run past the end of the file");
-        if (!makeChannel(u32(bytes + tableAt), &p.red) ||
-            !makeChannel(u32(bytes + tableAt + 4), &p.green) ||
-            !makeChannel(u32(bytes + tableAt + 8), &p.blue)) {
+        std::size_t masksAt = headerAt + 40;
+        if (h.size == 40) {
+            if (size - tableAt < 12) return failed(BmpFailure::conversionError, "the colour masks run past the end of the file");
+            tableAt += 12;
+        }
+        if (!makeChannel(u32(bytes + masksAt), &p.red) ||
+            !makeChannel(u32(bytes + masksAt + 4), &p.green) ||
+            !makeChannel(u32(bytes + masksAt + 8), &p.blue)) {
             return failed(BmpFailure::conversionError, "a colour mask is not one run of bits");
         }
-        tableAt += 12;
     } else if (bits == 16) {
         makeChannel(0x7C00, &p.red);
         makeChannel(0x03E0, &p.green);
@@ -295,11 +315,22 @@ BmpDecoding decodeBmp(const unsigned char* bytes, std::size_t size, std::int32_t
     // padding), which also keeps a tiny file from claiming a huge picture.
     const std::uint64_t rowBits = static_cast<std::uint64_t>(bits) * static_cast<std::uint32_t>(p.width);
     const std::uint64_t stride = (rowBits + 31) / 32 * 4;
+    const std::uint64_t available = size - p.pixelAt;
     if (h.compression == compressionNone || h.compression == compressionBitFields) {
         const std::uint64_t lastRow = (rowBits + 7) / 8;
-        const std::uint64_t available = size - p.pixelAt;
         if (available < lastRow || static_cast<std::uint64_t>(p.rows - 1) > (available - lastRow) / stride) {
             return failed(BmpFailure::conversionError, "the pixel rows run past the end of the file");
+        }
+    } else {
+        // No code writes more than a run: 2 bytes, at most 255 pixels (the
+        // others spend a byte or more per pixel). Ends of line, deltas and
+        // an early end of picture reach further with fewer bytes, leaving
+        // what they skip black; a picture made mostly of such gaps is
+        // refused rather than letting a few bytes claim gigabytes. A code
+        // cut by the end of the file counts whole.
+        const std::uint64_t most = (available + 1) / 2 * 255;
+        if (static_cast<std::uint64_t>(p.width) * static_cast<std::uint64_t>(p.rows) > most) {
+            return failed(BmpFailure::conversionError, "the run-length data is too short for a picture of this size (255 pixels per 2 bytes at most)");
         }
     }
     if (p.width > maxSide || p.rows > maxSide) {

@@ -11,6 +11,13 @@
 // same, the missing pixels 0, and gets the line "File too short for its
 // picture (the rest is black) - <file>". Everything but the upload
 // (tga_decode.cpp) works without GL, so the decoder can be fuzzed on its own.
+//
+// Memory follows the file, not its header: nothing is allocated for a
+// picture that the file's bytes could not fill. A run-length picture must be
+// within what its data could expand into (a packet of 1 + bytesPerPixel
+// bytes gives at most 128 pixels); an uncompressed one may lack at most
+// tgaMaxMissingBytes, which stay 0. Anything larger is refused with
+// "File too short for its picture (...)" and the checkerboard.
 #pragma once
 
 #include "app/gl.h"
@@ -19,12 +26,12 @@
 #include <cstdio>
 
 struct TgaImage {
-    std::uint8_t idLength;        // read, not used: the pixels start at byte 18
-    std::uint8_t colourMapType;   // read, not used
+    std::uint8_t idLength;        // bytes of image ID after the header, skipped
+    std::uint8_t colourMapType;   // not 0: a colour map follows the ID, skipped
     std::uint8_t imageType;       // 2 true-colour, 3 greyscale, 10 run-length true-colour
     std::uint16_t colourMapStart;  // read, not used
-    std::uint16_t colourMapLength;  // read, not used
-    std::uint8_t colourMapBits;   // read, not used
+    std::uint16_t colourMapLength;  // entries in the colour map
+    std::uint8_t colourMapBits;   // bits per colour-map entry
     std::uint16_t xOrigin;        // read, not used
     std::uint16_t yOrigin;        // read, not used
     std::int16_t width;
@@ -40,6 +47,11 @@ struct TgaImage {
 // Pictures larger than this on either side are refused before anything is
 // allocated for them.
 constexpr std::int32_t tgaMaxSide = 16384;
+// How much of an uncompressed picture a file may lack and still be loaded
+// (the missing part black): four times the largest picture the demo ships,
+// so a file cut short still shows what it holds, while a header alone cannot
+// claim a gigabyte.
+constexpr std::int32_t tgaMaxMissingBytes = 4 << 20;
 
 // 1 when the picture was loaded; 0 when a failure was reported and the
 // record holds (and the bound texture received) the checkerboard.
@@ -48,10 +60,15 @@ int loadTga(const char* fileName, TgaImage* image, std::uint32_t flags);
 // The steps of a load, for the loader, the tests and the fuzzer.
 // readTgaHeader: false when the file ends inside the 18-byte header.
 bool readTgaHeader(std::FILE* file, TgaImage* image);
-// readTgaPixels: false when the pixel block cannot be allocated.
-bool readTgaPixels(TgaImage* image, std::FILE* file);
-void decodeTgaRle(TgaImage* image, std::FILE* file);
-void flipTgaRows(TgaImage* image);
+// readTgaPixels: reads from the file's position on; false when the pixel
+// block cannot be allocated. `filled` is how many bytes of the block, from
+// its start, the file supplied (the rest is 0).
+bool readTgaPixels(TgaImage* image, std::FILE* file, std::int32_t* filled);
+// Returns how many bytes it wrote, from the start of the block.
+std::int32_t decodeTgaRle(TgaImage* image, std::FILE* file);
+// Reverses the row order; only rows within the first `filled` bytes, and
+// the rows they trade places with, are touched (the others are all 0).
+void flipTgaRows(TgaImage* image, std::int32_t filled);
 void freeTgaPixels(TgaImage* image);
 // Everything from the header to the row reversal: null on success, or the
 // failure message (the pixels are released then). Makes no GL call.

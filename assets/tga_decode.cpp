@@ -58,6 +58,52 @@ const char* chooseTgaFormat(TgaImage* image, std::uint32_t flags) {
     }
 }
 
+// The file's length from its current position on, or -1 when it cannot
+// be found (a stream that cannot seek); the position is left as it was.
+long long bytesLeft(std::FILE* file) {
+    long here = std::ftell(file);
+    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
+    long end = std::ftell(file);
+    if (std::fseek(file, here, SEEK_SET) != 0 || end < here) return -1;
+    return static_cast<long long>(end) - here;
+}
+
+// Past the image ID and any colour map (a true-colour or greyscale file
+// may carry one; its pixels do not use it) to where the pixels start.
+// `held` is what the file holds from there on.
+const char* skipToTgaPixels(std::FILE* file, TgaImage* image, long long* held) {
+    long long left = bytesLeft(file);
+    if (left < 0) return "Cannot read the file";
+    long long skip = image->idLength;
+    if (image->colourMapType != 0) {
+        skip += static_cast<long long>(image->colourMapLength) * ((image->colourMapBits + 7) / 8);
+    }
+    if (skip > left) return "Image ID or colour map runs past the end of the file";
+    if (skip > 0 && std::fseek(file, static_cast<long>(skip), SEEK_CUR) != 0) {
+        return "Cannot read the file";
+    }
+    *held = left - skip;
+    return nullptr;
+}
+
+// Nothing is allocated for more than the file could fill: a run-length
+// packet of 1 + bytesPerPixel bytes gives at most 128 pixels (a packet cut
+// by the end of the file is counted whole), and uncompressed pixels are
+// the file's own bytes, of which tgaMaxMissingBytes may be missing.
+const char* checkTgaFits(const TgaImage* image, long long held) {
+    const long long step = image->bytesPerPixel;
+    if (image->imageType == 10) {
+        long long packets = (held + step) / (step + 1);
+        if (image->imageSize > packets * 128 * step) {
+            return "File too short for its picture (its run-length data cannot fill it)";
+        }
+    } else if (image->imageSize > held + tgaMaxMissingBytes) {
+        static_assert(tgaMaxMissingBytes == 4 << 20, "the message names the bound");
+        return "File too short for its picture (more than 4 MiB of it missing)";
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool readTgaHeader(std::FILE* file, TgaImage* image) {
@@ -82,19 +128,23 @@ bool readTgaHeader(std::FILE* file, TgaImage* image) {
     return complete;
 }
 
-bool readTgaPixels(TgaImage* image, std::FILE* file) {
+bool readTgaPixels(TgaImage* image, std::FILE* file, std::int32_t* filled) {
+    *filled = 0;
     std::size_t size = image->imageSize > 0 ? static_cast<std::size_t>(image->imageSize) : 0;
     // Cleared first: whatever a short file does not supply stays 0.
     image->pixels = static_cast<unsigned char*>(std::calloc(size ? size : 1, 1));
     if (!image->pixels) return false;
     if (image->imageType == 10 || image->imageType == 9) {
-        decodeTgaRle(image, file);
+        *filled = decodeTgaRle(image, file);
         return true;
     }
-    (void)std::fread(image->pixels, 1, size, file);
+    std::size_t got = std::fread(image->pixels, 1, size, file);
+    *filled = static_cast<std::int32_t>(got);
+    // Only the pixels the file supplied, the last perhaps in part: the
+    // zeros after them need no swapping.
     std::int32_t step = image->bytesPerPixel;
     if (step == 3 || step == 4) {
-        for (std::size_t at = 0; at + static_cast<std::size_t>(step) <= size; at += step) {
+        for (std::size_t at = 0; at < got && at + static_cast<std::size_t>(step) <= size; at += step) {
             std::swap(image->pixels[at], image->pixels[at + 2]);
         }
     }
@@ -103,35 +153,40 @@ bool readTgaPixels(TgaImage* image, std::FILE* file) {
 
 // Packets run on across row ends; one that would pass the picture's end is
 // cut there, and the end of the file ends decoding with the rest left 0.
-void decodeTgaRle(TgaImage* image, std::FILE* file) {
+std::int32_t decodeTgaRle(TgaImage* image, std::FILE* file) {
     const std::int32_t step = image->bytesPerPixel;
     const std::int32_t size = image->imageSize;
-    if (step < 1 || step > 4 || size <= 0 || !image->pixels) return;
+    if (step < 1 || step > 4 || size <= 0 || !image->pixels) return 0;
     unsigned char value[4];
     std::int32_t at = 0;
     while (at < size) {
         int header = std::getc(file);
-        if (header == EOF) return;
+        if (header == EOF) return at;
         int count = (header & 0x7F) + 1;
         if (header & 0x80) {
-            if (std::fread(value, 1, step, file) != static_cast<std::size_t>(step)) return;
+            if (std::fread(value, 1, step, file) != static_cast<std::size_t>(step)) return at;
             for (; count > 0 && at + step <= size; count--, at += step) {
                 putPixel(image->pixels + at, value, step);
             }
         } else {
             for (; count > 0 && at + step <= size; count--, at += step) {
-                if (std::fread(value, 1, step, file) != static_cast<std::size_t>(step)) return;
+                if (std::fread(value, 1, step, file) != static_cast<std::size_t>(step)) return at;
                 putPixel(image->pixels + at, value, step);
             }
         }
     }
+    return at;
 }
 
-void flipTgaRows(TgaImage* image) {
+void flipTgaRows(TgaImage* image, std::int32_t filled) {
     if (!image->pixels || image->width <= 0 || image->height <= 0) return;
     std::size_t row = static_cast<std::size_t>(image->width) * image->bytesPerPixel;
-    if (row * image->height > static_cast<std::size_t>(image->imageSize)) return;
-    for (int i = 0; i < image->height / 2; i++) {
+    if (row == 0 || row * image->height > static_cast<std::size_t>(image->imageSize)) return;
+    // Rows from filledRows on are all 0, and two of them would only trade
+    // zeros: only the pairs whose upper row the file filled are swapped.
+    std::size_t filledRows = (static_cast<std::size_t>(filled > 0 ? filled : 0) + row - 1) / row;
+    std::size_t pairs = std::min(filledRows, static_cast<std::size_t>(image->height / 2));
+    for (std::size_t i = 0; i < pairs; i++) {
         unsigned char* top = image->pixels + row * i;
         unsigned char* bottom = image->pixels + row * (image->height - 1 - i);
         std::swap_ranges(top, top + row, bottom);
@@ -154,8 +209,12 @@ const char* decodeTga(std::FILE* file, TgaImage* image, std::uint32_t flags, std
         image->height > maxSide) {
         return "Bad image size (1 to 16384 pixels per side)";
     }
-    if (!readTgaPixels(image, file)) return "Out of memory";
-    flipTgaRows(image);
+    long long held = 0;
+    if (const char* failure = skipToTgaPixels(file, image, &held)) return failure;
+    if (const char* failure = checkTgaFits(image, held)) return failure;
+    std::int32_t filled = 0;
+    if (!readTgaPixels(image, file, &filled)) return "Out of memory";
+    flipTgaRows(image, filled);
     return nullptr;
 }
 

@@ -9,10 +9,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     if (size == 0) return 0;
     std::FILE* file = fmemopen(const_cast<unsigned char*>(data), size, "rb");
     if (!file) return 0;
-    // Odd sizes ask for greyscale as luminance, even ones for nothing, so
-    // both the accepted and the refused greyscale paths are reached.
     TgaImage image{};
-    const char* failure = decodeTga(file, &image, (size & 1) ? TEXLOAD_LUMINANCE : 0u, 256);
+    // Odd sizes ask for greyscale as luminance, even ones for nothing, so
+    // both the accepted and the refused greyscale paths are reached. The
+    // loader's own bounds, so that the fuzzer reaches what a short file may
+    // make it allocate (libFuzzer's -malloc_limit_mb reports anything large).
+    const char* failure = decodeTga(file, &image, (size & 1) ? TEXLOAD_LUMINANCE : 0u);
     std::fclose(file);
     if (failure) {
         if (image.pixels) __builtin_trap();
@@ -23,6 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     } else {
         long long expected = static_cast<long long>(image.width) * image.height * image.bytesPerPixel;
         if (!image.pixels || image.imageSize != expected || expected <= 0) __builtin_trap();
+        // No more than the file could fill: run-length packets give at most
+        // 128 pixels per 1 + bytesPerPixel bytes; uncompressed pixels may
+        // lack tgaMaxMissingBytes.
+        if (expected > 103 * static_cast<long long>(size) + tgaMaxMissingBytes) __builtin_trap();
         volatile unsigned char last = image.pixels[image.imageSize - 1];
         (void)last;
     }

@@ -1,6 +1,7 @@
 // The BMP loader: row order and padding, colour tables and their lengths,
-// core and info headers, files without a file header, top-down rows, bit
-// fields, run-length data, and the notices of failed loads.
+// core, info, version 4 and 5 headers, files without a file header,
+// top-down rows, bit fields, run-length data and how much it may claim, and
+// the notices of failed loads.
 #include "app/notice.h"
 #include "assets/bmp.h"
 #include "assets/bmp_decode.h"
@@ -258,23 +259,113 @@ TEST_F(BmpTest, RunLengthPicturesDecodeWithDeltasAndLineEnds) {
     EXPECT_EQ(failure(buildBmp(rle8)), BmpFailure::conversionError);
 }
 
+TEST_F(BmpTest, RunLengthDataMayNotClaimMoreThanItCouldWrite) {
+    // 255 pixels per 2 bytes at most: 4 bytes of data may make 510 pixels
+    // (the delta and end of picture leave all but 255 of them black).
+    BmpSpec s;
+    s.bits = 8;
+    s.compression = 1;
+    s.table = fourColours;
+    s.height = 1;
+    s.pixels = {255, 1, 0, 1};
+    s.width = 510;
+    Bytes rgb = decode(buildBmp(s));
+    ASSERT_EQ(rgb.size(), 510u * 3);
+    EXPECT_EQ(rgb[254 * 3], 255);
+    EXPECT_EQ(rgb[255 * 3], 0);
+    s.width = 511;
+    EXPECT_EQ(failure(buildBmp(s)), BmpFailure::conversionError);
+    // A delta reaches far with few bytes, but counts no more than a run.
+    s.width = 16384;
+    s.height = 16384;
+    s.pixels = {0, 2, 255, 255, 0, 2, 255, 255, 0, 1};
+    EXPECT_EQ(failure(buildBmp(s)), BmpFailure::conversionError);
+    s.compression = 2;
+    s.bits = 4;
+    EXPECT_EQ(failure(buildBmp(s)), BmpFailure::conversionError);
+}
+
+TEST_F(BmpTest, VersionFourAndFiveHeadersReadAsTheInfoHeaderWithItsMasks) {
+    BmpSpec palette;
+    palette.width = 3;
+    palette.height = 2;
+    palette.bits = 8;
+    palette.coloursUsed = 4;
+    palette.table = fourColours;
+    palette.pixels = {1, 2, 3, 0, 3, 0, 1, 0};
+    BmpSpec rle = palette;
+    rle.compression = 1;
+    rle.pixels = {2, 1, 1, 3, 0, 0, 3, 2, 0, 1};
+    BmpSpec rgb;
+    rgb.width = 1;
+    rgb.height = 2;
+    rgb.pixels = {1, 2, 3, 0, 4, 5, 6, 0};
+    // Masks count only with bit fields: these 5-6-5 ones are not used.
+    BmpSpec plain16;
+    plain16.width = 2;
+    plain16.bits = 16;
+    plain16.masks = {0xF800, 0x07E0, 0x001F};
+    plain16.pixels = {0x00, 0x7C, 0xFF, 0x03};
+    BmpSpec fields16 = plain16;
+    fields16.compression = 3;
+    fields16.pixels = {0xE0, 0x07, 0x10, 0x80};
+    BmpSpec fields32;
+    fields32.width = 2;
+    fields32.bits = 32;
+    fields32.compression = 3;
+    fields32.masks = {0x000000FF, 0x0000FF00, 0xFF000000};
+    fields32.pixels = {1, 2, 3, 99, 4, 5, 6, 0};
+    for (const BmpSpec& info : {palette, rle, rgb, plain16, fields16, fields32}) {
+        const Bytes expected = decode(buildBmp(info));
+        ASSERT_FALSE(expected.empty());
+        for (int headerSize : {108, 124}) {
+            for (bool fileHeader : {true, false}) {
+                BmpSpec s = info;
+                s.headerSize = headerSize;
+                s.fileHeader = fileHeader;
+                EXPECT_EQ(decode(buildBmp(s)), expected) << headerSize << " " << info.bits;
+            }
+        }
+    }
+    EXPECT_EQ(decode(buildBmp(plain16)), (Bytes{255, 0, 0, 0, 255, 255}));
+
+    // Colour space and gamma play no part; a profile, or a JPEG or PNG
+    // picture inside, is refused.
+    BmpSpec v5 = rgb;
+    v5.headerSize = 124;
+    v5.colourSpace = 0;  // calibrated, with end points and gamma
+    EXPECT_EQ(decode(buildBmp(v5)), decode(buildBmp(rgb)));
+    for (std::uint32_t profile : {0x4D424544u, 0x4C494E4Bu}) {  // 'MBED', 'LINK'
+        v5.colourSpace = profile;
+        EXPECT_EQ(failure(buildBmp(v5)), BmpFailure::unknownFormat);
+    }
+    v5.colourSpace = 0x73524742;
+    for (std::uint32_t compression : {4u, 5u}) {
+        v5.compression = compression;
+        EXPECT_EQ(failure(buildBmp(v5)), BmpFailure::conversionError);
+    }
+}
+
 TEST_F(BmpTest, FailuresShowOneNoticeEach) {
     std::string missing = scratchPath("missing.bmp");
     std::string empty = scratchPath("empty.bmp");
     writeFile(empty, std::string());
-    std::string v4 = scratchPath("v4.bmp");
+    // A 64-byte header (OS/2's second version), and a version 5 header
+    // that names a colour profile.
+    std::string os2 = scratchPath("os2.bmp");
     BmpSpec s;
-    s.headerSize = 108;
+    s.headerSize = 64;
     s.pixels = {0, 0, 0, 0};
-    writeFile(v4, buildBmp(s));
-    std::string v5 = scratchPath("v5.bmp");
+    writeFile(os2, buildBmp(s));
+    std::string profiled = scratchPath("profiled.bmp");
     s.headerSize = 124;
-    writeFile(v5, buildBmp(s));
+    s.colourSpace = 0x4D424544;
+    writeFile(profiled, buildBmp(s));
 
     EXPECT_EQ(loadBmp(missing.c_str()), nullptr);
     EXPECT_EQ(loadBmp(empty.c_str()), nullptr);
-    EXPECT_EQ(loadBmp(v4.c_str()), nullptr);
-    EXPECT_EQ(loadBmp(v5.c_str()), nullptr);
+    EXPECT_EQ(loadBmp(os2.c_str()), nullptr);
+    EXPECT_EQ(loadBmp(profiled.c_str()), nullptr);
     EXPECT_EQ(platform::recordedNotices(),
               (std::vector<std::string>{"Failed to open DIB file " + missing + ".\n",
                                         "Failed to open DIB file " + empty + ".\n",
@@ -295,6 +386,6 @@ TEST_F(BmpTest, FailuresShowOneNoticeEach) {
     platform::recordedNotices().clear();
     showImageErrors = false;
     EXPECT_EQ(loadBmp(missing.c_str()), nullptr);
-    EXPECT_EQ(loadBmp(v4.c_str()), nullptr);
+    EXPECT_EQ(loadBmp(os2.c_str()), nullptr);
     EXPECT_TRUE(platform::recordedNotices().empty());
 }

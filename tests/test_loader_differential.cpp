@@ -1,6 +1,7 @@
 // Our BMP and TGA decoders against an independent one: ImageMagick writes
-// each header kind, depth and compression, decodes its own file, and our
-// pixels must match its pixels byte for byte.
+// each header kind, depth and compression (TGA files with and without an
+// image ID), decodes its own file, and our pixels must match its pixels byte
+// for byte.
 #include "assets/bmp_decode.h"
 #include "assets/texture.h"
 #include "assets/tga.h"
@@ -61,6 +62,45 @@ std::uint32_t le32(const std::string& b, std::size_t at) {
            static_cast<std::uint8_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
 }
 
+void put32(std::string& b, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; i++) b[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A version 5 BMP file as the same file with a version 4 header: the
+// 108-byte header is the first 108 bytes of the 124-byte one.
+std::string asVersionFour(std::string b) {
+    b.erase(14 + 108, 16);
+    put32(b, 14, 108);
+    put32(b, 2, static_cast<std::uint32_t>(b.size()));
+    put32(b, 10, le32(b, 10) - 16);
+    return b;
+}
+
+// ImageMagick's decoding of a BMP file, first row in memory the file's
+// first (bottom) row, as ours is.
+std::string theirBmpPixels(const std::string& tool, const std::string& file, int width, int height, bool* ok) {
+    std::string decoded = scratchPath("picture.rgb");
+    *ok = run(tool + " " + file + " -depth 8 rgb:" + decoded);
+    std::string theirs = readFile(decoded);
+    EXPECT_EQ(theirs.size(), static_cast<std::size_t>(width) * height * 3);
+    if (theirs.size() != static_cast<std::size_t>(width) * height * 3) *ok = false;
+    std::string flipped;
+    const std::size_t row = static_cast<std::size_t>(width) * 3;
+    for (int r = height - 1; r >= 0 && *ok; r--) flipped += theirs.substr(static_cast<std::size_t>(r) * row, row);
+    return flipped;
+}
+
+// Our decoding of `bytes` is `expected`.
+void expectOurBmpPixels(const std::string& bytes, int width, int height, const std::string& expected) {
+    BmpDecoding ours = decodeBmp(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    ASSERT_NE(ours.image, nullptr) << (ours.detail ? ours.detail : "");
+    EXPECT_EQ(ours.image->width, width);
+    EXPECT_EQ(ours.image->height, height);
+    EXPECT_TRUE(std::string(reinterpret_cast<char*>(ours.image->pixels), expected.size()) == expected);
+    std::free(ours.image->pixels);
+    std::free(ours.image);
+}
+
 struct DifferentialTest : ::testing::Test {
     std::string tool;
     void SetUp() override {
@@ -70,7 +110,7 @@ struct DifferentialTest : ::testing::Test {
 };
 
 struct BmpCase {
-    const char* format;  // BMP2: core header, BMP3: info header
+    const char* format;  // BMP2: core header, BMP3: info header, BMP: version 5 header
     const char* options;
     int colours;
     int headerSize;
@@ -92,8 +132,16 @@ TEST_F(DifferentialTest, BmpPixelsMatchImageMagicksOwnDecoding) {
         {"BMP3", "-type Palette -compress RLE", 200, 40, 8, 1},
         {"BMP3", "-type TrueColor", 5000, 40, 24, 0},
         {"BMP3", "-type TrueColorAlpha -define bmp3:alpha=true", 5000, 40, 32, 0},
+        // ImageMagick's default, and what most tools write today.
+        {"BMP", "-type Palette -compress None", 2, 124, 1, 0},
+        {"BMP", "-type Palette -compress None", 12, 124, 4, 0},
+        {"BMP", "-type Palette -compress None", 200, 124, 8, 0},
+        {"BMP", "-type Palette -compress RLE", 200, 124, 8, 1},
+        {"BMP", "-type TrueColor", 5000, 124, 24, 0},
+        {"BMP", "-type TrueColorAlpha", 5000, 124, 32, 3},
     };
     int bareChecked = 0;
+    int versionFourChecked = 0;
     // Odd widths exercise the row padding at every depth.
     for (int width : {29, 30}) {
         for (const BmpCase& c : cases) {
@@ -103,12 +151,10 @@ TEST_F(DifferentialTest, BmpPixelsMatchImageMagicksOwnDecoding) {
             std::string source = scratchPath("source.pam");
             writeSource(source, width, height, c.colours, false);
             std::string file = scratchPath("picture.bmp");
-            std::string decoded = scratchPath("picture.rgb");
             if (!run(tool + " " + source + " " + (c.bits == 32 ? "" : "-alpha off ") + c.options +
                      " " + c.format + ":" + file)) {
                 continue;
             }
-            if (!run(tool + " " + file + " -depth 8 rgb:" + decoded)) continue;
             std::string bytes = readFile(file);
             // The file is of the kind this case is meant to cover.
             ASSERT_GT(bytes.size(), 54u);
@@ -116,40 +162,39 @@ TEST_F(DifferentialTest, BmpPixelsMatchImageMagicksOwnDecoding) {
             int bits = c.headerSize == 12 ? static_cast<std::uint8_t>(bytes[24])
                                           : static_cast<std::uint8_t>(bytes[28]);
             ASSERT_EQ(bits, c.bits);
-            if (c.headerSize == 40) {
+            if (c.headerSize != 12) {
                 ASSERT_EQ(le32(bytes, 30), static_cast<std::uint32_t>(c.compression));
             }
 
-            std::string theirs = readFile(decoded);
-            ASSERT_EQ(theirs.size(), static_cast<std::size_t>(width) * height * 3);
-            // Ours: the file's first row (the bottom one) first; theirs: top first.
-            std::string flipped;
-            for (int row = height - 1; row >= 0; row--) flipped += theirs.substr(static_cast<std::size_t>(row) * width * 3, static_cast<std::size_t>(width) * 3);
+            bool ok = false;
+            std::string flipped = theirBmpPixels(tool, file, width, height, &ok);
+            if (!ok) continue;
+            expectOurBmpPixels(bytes, width, height, flipped);
 
-            BmpDecoding ours = decodeBmp(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-            ASSERT_NE(ours.image, nullptr) << (ours.detail ? ours.detail : "");
-            EXPECT_EQ(ours.image->width, width);
-            EXPECT_EQ(ours.image->height, height);
-            std::string mine(reinterpret_cast<char*>(ours.image->pixels), flipped.size());
-            EXPECT_TRUE(mine == flipped);
-            std::free(ours.image->pixels);
-            std::free(ours.image);
+            // The same file with a version 4 header, against ImageMagick's
+            // decoding of that file.
+            if (c.headerSize == 124) {
+                std::string v4 = scratchPath("picture-v4.bmp");
+                writeFile(v4, asVersionFour(bytes));
+                std::string theirsV4 = theirBmpPixels(tool, v4, width, height, &ok);
+                if (!ok) continue;
+                EXPECT_TRUE(theirsV4 == flipped);
+                expectOurBmpPixels(readFile(v4), width, height, theirsV4);
+                versionFourChecked++;
+            }
 
             // Without its file header, when the pixels follow the table.
             if (le32(bytes, 10) != 14 + static_cast<std::uint32_t>(c.headerSize) +
                                         (c.bits <= 8 ? (c.headerSize == 12 ? 3u : 4u) * (1u << c.bits) : 0u) ||
-                (c.headerSize == 40 && le32(bytes, 46) != 0 && le32(bytes, 46) != (1u << c.bits))) {
+                (c.headerSize != 12 && le32(bytes, 46) != 0 && le32(bytes, 46) != (1u << c.bits))) {
                 continue;
             }
-            BmpDecoding bare = decodeBmp(reinterpret_cast<const unsigned char*>(bytes.data()) + 14, bytes.size() - 14);
-            ASSERT_NE(bare.image, nullptr);
-            EXPECT_TRUE(std::string(reinterpret_cast<char*>(bare.image->pixels), flipped.size()) == flipped);
-            std::free(bare.image->pixels);
-            std::free(bare.image);
+            expectOurBmpPixels(bytes.substr(14), width, height, flipped);
             bareChecked++;
         }
     }
     EXPECT_GE(bareChecked, 8);
+    EXPECT_EQ(versionFourChecked, 12);
 }
 
 TEST_F(DifferentialTest, TgaPixelsMatchImageMagicksOwnDecoding) {
@@ -166,35 +211,65 @@ TEST_F(DifferentialTest, TgaPixelsMatchImageMagicksOwnDecoding) {
         {"-alpha off -type TrueColor -compress RLE", false, 10, 24, "rgb"},
         {"-type TrueColorAlpha -compress RLE", false, 10, 32, "rgba"},
     };
+    // ImageMagick writes a picture's comment as the image ID.
+    const std::string id = "twenty bytes of ID..";
+    ASSERT_EQ(id.size(), 20u);
+    int mapsChecked = 0;
     for (const TgaCase& c : cases) {
-        SCOPED_TRACE(c.options);
-        const int width = 31, height = 9;
-        std::string source = scratchPath("source.pam");
-        writeSource(source, width, height, 40, c.grey);
-        std::string file = scratchPath("picture.tga");
-        std::string decoded = scratchPath("picture.raw");
-        if (!run(tool + " " + source + " " + c.options + " -depth 8 " + file)) continue;
-        // ImageMagick keeps a TGA's rows in file order and notes the origin;
-        // -auto-orient applies it, giving the picture top row first.
-        if (!run(tool + " " + file + " -auto-orient -depth 8 " + c.raw + ":" + decoded)) continue;
-        std::string bytes = readFile(file);
-        ASSERT_GT(bytes.size(), 18u);
-        ASSERT_EQ(bytes[0], 0) << "an image ID field would shift the pixels";
-        ASSERT_EQ(static_cast<int>(bytes[2]), c.type);
-        ASSERT_EQ(static_cast<std::uint8_t>(bytes[16]), c.bits);
-        // Bottom-left origin: our reversed rows are the picture top row first.
-        ASSERT_EQ(bytes[17] & 0x20, 0);
+        for (bool withId : {false, true}) {
+            SCOPED_TRACE(std::string(c.options) + (withId ? " with an ID" : ""));
+            const int width = 31, height = 9;
+            std::string source = scratchPath("source.pam");
+            writeSource(source, width, height, 40, c.grey);
+            std::string file = scratchPath("picture.tga");
+            std::string decoded = scratchPath("picture.raw");
+            std::string comment = withId ? " -set comment '" + id + "'" : "";
+            if (!run(tool + " " + source + " " + c.options + comment + " -depth 8 " + file)) continue;
+            // ImageMagick keeps a TGA's rows in file order and notes the origin;
+            // -auto-orient applies it, giving the picture top row first.
+            if (!run(tool + " " + file + " -auto-orient -depth 8 " + c.raw + ":" + decoded)) continue;
+            std::string bytes = readFile(file);
+            ASSERT_GT(bytes.size(), 18u);
+            ASSERT_EQ(static_cast<std::size_t>(bytes[0]), withId ? id.size() : 0u);
+            ASSERT_EQ(bytes.substr(18, static_cast<std::size_t>(bytes[0])), withId ? id : "");
+            ASSERT_EQ(bytes[1], 0) << "ImageMagick wrote a colour map";
+            ASSERT_EQ(static_cast<int>(bytes[2]), c.type);
+            ASSERT_EQ(static_cast<std::uint8_t>(bytes[16]), c.bits);
+            // Bottom-left origin: our reversed rows are the picture top row first.
+            ASSERT_EQ(bytes[17] & 0x20, 0);
 
-        std::FILE* in = std::fopen(file.c_str(), "rb");
-        ASSERT_NE(in, nullptr);
-        TgaImage image{};
-        const char* failure = decodeTga(in, &image, c.grey ? TEXLOAD_LUMINANCE : 0u);
-        std::fclose(in);
-        ASSERT_EQ(failure, nullptr) << failure;
-        std::string theirs = readFile(decoded);
-        ASSERT_EQ(theirs.size(), static_cast<std::size_t>(width) * height * (c.bits / 8));
-        EXPECT_EQ(image.imageSize, static_cast<std::int32_t>(theirs.size()));
-        EXPECT_TRUE(std::string(reinterpret_cast<char*>(image.pixels), theirs.size()) == theirs);
-        freeTgaPixels(&image);
+            std::string theirs = readFile(decoded);
+            ASSERT_EQ(theirs.size(), static_cast<std::size_t>(width) * height * (c.bits / 8));
+            auto expectOurs = [&](const std::string& path) {
+                std::FILE* in = std::fopen(path.c_str(), "rb");
+                ASSERT_NE(in, nullptr);
+                TgaImage image{};
+                const char* failure = decodeTga(in, &image, c.grey ? TEXLOAD_LUMINANCE : 0u);
+                std::fclose(in);
+                ASSERT_EQ(failure, nullptr) << failure;
+                EXPECT_EQ(image.imageSize, static_cast<std::int32_t>(theirs.size()));
+                EXPECT_TRUE(std::string(reinterpret_cast<char*>(image.pixels), theirs.size()) == theirs);
+                freeTgaPixels(&image);
+            };
+            expectOurs(file);
+
+            // The same file carrying a colour map after its ID: true-colour
+            // and greyscale pixels do not use it, so nothing changes.
+            if (!withId) continue;
+            std::string mapped = bytes;
+            const int entries = 37;
+            mapped[1] = 1;
+            mapped[5] = entries;
+            mapped[6] = 0;
+            mapped[7] = 24;
+            std::string map;
+            for (int i = 0; i < entries * 3; i++) map += static_cast<char>(i * 7 + 1);
+            mapped.insert(18 + id.size(), map);
+            std::string mappedFile = scratchPath("mapped.tga");
+            writeFile(mappedFile, mapped);
+            expectOurs(mappedFile);
+            mapsChecked++;
+        }
     }
+    EXPECT_EQ(mapsChecked, 5);
 }

@@ -82,8 +82,28 @@ inline Bytes tgaHeader(int type, int width, int height, int bits, int descriptor
     return b;
 }
 
-// A BMP built from its parts: optional file header, a core or info header,
-// a colour table of (B, G, R) entries and the pixel bytes as given.
+// The same TGA file (one without ID or colour map) with an image ID of
+// `idLength` bytes and, when `mapEntries` is not 0, a colour map of that
+// many entries of `mapBits` bits, between its header and its pixels. Their
+// bytes are filler that must not be taken for pixels.
+inline Bytes withTgaIdAndMap(Bytes file, int idLength, int mapEntries = 0, int mapBits = 24) {
+    Bytes extra;
+    for (int i = 0; i < idLength; i++) extra.push_back(static_cast<std::uint8_t>('A' + i % 26));
+    for (int i = 0; i < mapEntries * ((mapBits + 7) / 8); i++) extra.push_back(static_cast<std::uint8_t>(0xC0 + i % 61));
+    file[0] = static_cast<std::uint8_t>(idLength);
+    if (mapEntries > 0) {
+        file[1] = 1;
+        file[5] = mapEntries & 0xFF;
+        file[6] = (mapEntries >> 8) & 0xFF;
+        file[7] = static_cast<std::uint8_t>(mapBits);
+    }
+    file.insert(file.begin() + 18, extra.begin(), extra.end());
+    return file;
+}
+
+// A BMP built from its parts: optional file header, a core, info, version 4
+// or 5 header, a colour table of (B, G, R) entries and the pixel bytes as
+// given.
 struct BmpSpec {
     bool fileHeader = true;
     int headerSize = 40;
@@ -92,7 +112,8 @@ struct BmpSpec {
     int bits = 24;
     std::uint32_t compression = 0;
     std::uint32_t coloursUsed = 0;
-    std::vector<std::uint32_t> masks;     // written after an info header when given
+    std::vector<std::uint32_t> masks;     // after an info header, inside a version 4 or 5 one
+    std::uint32_t colourSpace = 0x73524742;  // version 4 and 5 headers: 'sRGB'
     std::vector<std::uint32_t> table;     // 0xRRGGBB
     Bytes pixels;
     std::int64_t pixelOffset = -1;        // -1: right after the table
@@ -117,9 +138,15 @@ inline Bytes buildBmp(const BmpSpec& s) {
         put32(dib, 2835);
         put32(dib, s.coloursUsed);
         put32(dib, 0);
+        if (s.headerSize >= 108) {
+            for (std::size_t i = 0; i < 4; i++) put32(dib, i < s.masks.size() ? s.masks[i] : 0);
+            put32(dib, s.colourSpace);
+        }
         while (dib.size() < static_cast<std::size_t>(s.headerSize)) dib.push_back(0);
     }
-    for (std::uint32_t m : s.masks) put32(dib, m);
+    if (s.headerSize < 108) {
+        for (std::uint32_t m : s.masks) put32(dib, m);
+    }
     for (std::uint32_t c : s.table) {
         dib.push_back(c & 0xFF);
         dib.push_back((c >> 8) & 0xFF);

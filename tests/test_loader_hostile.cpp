@@ -55,6 +55,26 @@ Bytes compressed(BmpSpec s, std::uint32_t compression) {
     return buildBmp(s);
 }
 
+Bytes versioned(BmpSpec s, int headerSize, std::uint32_t colourSpace = 0x73524742,
+                std::uint32_t compression = 0) {
+    s.headerSize = headerSize;
+    s.colourSpace = colourSpace;
+    s.compression = compression;
+    return buildBmp(s);
+}
+
+// 64 bytes that claim a run-length picture of 16384 x 16384: a run, an end
+// of line, a delta and the end of the picture, with no colour table.
+Bytes runLengthClaim() {
+    BmpSpec s;
+    s.width = 16384;
+    s.height = 16384;
+    s.bits = 8;
+    s.compression = 1;
+    s.pixels = {255, 1, 0, 0, 0, 2, 10, 10, 0, 1};
+    return buildBmp(s);
+}
+
 Bytes masked(BmpSpec s) {
     s.compression = 3;
     s.masks = {0xFF0000, 0xFF00, 0xFF};
@@ -74,6 +94,7 @@ const std::string unknown = "Unknown DIB file format.";
 }  // namespace
 
 TEST(Hostile, BmpFiles) {
+    ASSERT_EQ(runLengthClaim().size(), 64u);
     const Hostile cases[] = {
         {"one byte", Bytes{'B'}, unknown},
         {"file header cut short", Bytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0}, unknown},
@@ -96,6 +117,11 @@ TEST(Hostile, BmpFiles) {
         {"jpeg compression", compressed(bmp(1, 1, 24, Bytes(4)), 4), conversion},
         {"zero bits per pixel", buildBmp(bmp(1, 1, 0, Bytes(4))), conversion},
         {"masks past the end", cut(masked(bmp(1, 1, 32, Bytes(4))), 14 + 40 + 4), conversion},
+        {"64-byte run-length file claiming 16384 x 16384", runLengthClaim(), conversion},
+        {"version 5 header", versioned(bmp(1, 1, 24, Bytes(4)), 124), ""},
+        {"version 4 header cut short", cut(versioned(bmp(1, 1, 24, Bytes(4)), 108), 14 + 100), unknown},
+        {"version 5 header with an embedded profile", versioned(bmp(1, 1, 24, Bytes(4)), 124, 0x4D424544), unknown},
+        {"version 5 header holding a PNG", versioned(bmp(1, 1, 24, Bytes(4)), 124, 0x73524742, 5), conversion},
     };
     platform::setNoticeSink(platform::recordNotice);
     for (const Hostile& c : cases) {
@@ -133,6 +159,16 @@ TEST(Hostile, TgaFiles) {
         {"raw packet past the file", tgaHeader(10, 2, 2, 32) + Bytes{0x7F, 1, 2, 3, 4, 5}, cutShort},
         {"packet header then nothing", tgaHeader(10, 2, 2, 24) + Bytes{0x85}, cutShort},
         {"pixels cut short", tgaHeader(2, 16, 16, 32) + Bytes(5, 7), cutShort},
+        // Memory follows the file, not what its header claims.
+        {"18 bytes claiming 16384 x 16384 at 32 bits", tgaHeader(2, 16384, 16384, 32),
+         "File too short for its picture (more than 4 MiB of it missing)"},
+        {"one run packet claiming 16384 x 16384", tgaHeader(10, 16384, 16384, 24) + Bytes{0xFF, 1, 2, 3},
+         "File too short for its picture (its run-length data cannot fill it)"},
+        {"20-byte image ID", withTgaIdAndMap(tgaHeader(2, 2, 1, 24) + Bytes(6, 9), 20), ""},
+        {"image ID past the end", cut(withTgaIdAndMap(tgaHeader(2, 2, 1, 24), 20), 30),
+         "Image ID or colour map runs past the end of the file"},
+        {"colour map past the end", cut(withTgaIdAndMap(tgaHeader(2, 2, 1, 24), 0, 65535, 32), 300),
+         "Image ID or colour map runs past the end of the file"},
     };
     for (const Hostile& c : cases) {
         SCOPED_TRACE(c.name);

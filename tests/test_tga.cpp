@@ -1,6 +1,7 @@
 // The TGA loader: pixel order and row reversal, the greyscale flags,
-// run-length packets, short files, the failure lines and the checkerboard
-// that replaces a failed picture (also on the bound texture).
+// run-length packets, image IDs and colour maps, short files and how much
+// they may claim, the failure lines and the checkerboard that replaces a
+// failed picture (also on the bound texture).
 #include "assets/texture.h"
 #include "assets/tga.h"
 #include "support/test_window.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -32,6 +34,20 @@ Loaded load(const Bytes& file, std::uint32_t flags, const std::string& name = "p
 Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// A 1 x 1 picture whose header announces an ID of `idLength` bytes and a
+// colour map of `mapEntries` 3-byte entries that the file does not hold.
+Bytes pointingPastTheEnd(int idLength, int mapEntries) {
+    Bytes file = tgaHeader(2, 1, 1, 24) + Bytes{1, 2, 3};
+    file[0] = static_cast<std::uint8_t>(idLength);
+    if (mapEntries > 0) {
+        file[1] = 1;
+        file[5] = mapEntries & 0xFF;
+        file[6] = (mapEntries >> 8) & 0xFF;
+        file[7] = 24;
+    }
+    return file;
 }
 
 void expectCheckerboard(const TgaImage& image) {
@@ -140,6 +156,94 @@ TEST(Tga, ShortUncompressedFilesLeaveZerosThatEndUpInTheFirstRows) {
     EXPECT_EQ(part.result, 1);
     EXPECT_EQ(part.pixels(), (Bytes{0, 0, 7, 0, 0, 0, 3, 2, 1, 6, 5, 4}));
     freeTgaPixels(&part.image);
+
+    // One and a half of six rows: the reversal moves the two rows the file
+    // filled to the end and leaves the four zero rows before them zero.
+    Loaded few = load(tgaHeader(2, 2, 6, 24) + Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9}, 0);
+    EXPECT_EQ(few.result, 1);
+    Bytes expected(36, 0);
+    const Bytes filled = {9, 8, 7, 0, 0, 0, 3, 2, 1, 6, 5, 4};
+    std::copy(filled.begin(), filled.end(), expected.begin() + 24);
+    EXPECT_EQ(few.pixels(), expected);
+    freeTgaPixels(&few.image);
+}
+
+TEST(Tga, TheImageIdAndAColourMapAreSkipped) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    Bytes rgb = tgaHeader(2, 2, 2, 24) + Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    Bytes rle = tgaHeader(10, 3, 1, 32) + Bytes{0x81, 1, 2, 3, 4, 0x00, 5, 6, 7, 8};
+    Bytes grey = tgaHeader(3, 2, 2, 8) + Bytes{1, 2, 3, 4};
+    struct Case {
+        Bytes plain;
+        Bytes dressed;
+    } cases[] = {
+        {rgb, withTgaIdAndMap(rgb, 20)},
+        {rgb, withTgaIdAndMap(rgb, 255, 3, 24)},
+        {rgb, withTgaIdAndMap(rgb, 0, 2, 15)},   // 15-bit entries take 2 bytes
+        {rle, withTgaIdAndMap(rle, 1, 256, 32)},
+        {grey, withTgaIdAndMap(grey, 7, 5, 16)},
+    };
+    for (const Case& c : cases) {
+        Loaded plain = load(c.plain, TEXLOAD_LUMINANCE);
+        Loaded dressed = load(c.dressed, TEXLOAD_LUMINANCE);
+        EXPECT_EQ(dressed.result, 1);
+        EXPECT_EQ(dressed.output, "");
+        EXPECT_EQ(dressed.pixels(), plain.pixels());
+        freeTgaPixels(&plain.image);
+        freeTgaPixels(&dressed.image);
+    }
+    // A map-type byte of 0 says there is no map, whatever the length says.
+    Bytes stray = rgb;
+    stray[5] = 9;
+    stray[7] = 24;
+    Loaded ignored = load(stray, 0);
+    Loaded plain = load(rgb, 0);
+    EXPECT_EQ(ignored.pixels(), plain.pixels());
+    freeTgaPixels(&ignored.image);
+    freeTgaPixels(&plain.image);
+}
+
+TEST(Tga, APictureMayNotClaimMoreThanItsFileCouldFill) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    const std::string cutShort = "File too short for its picture (the rest is black)";
+    const std::string tooShort = "File too short for its picture (more than 4 MiB of it missing)";
+    const std::string runLength = "File too short for its picture (its run-length data cannot fill it)";
+    ASSERT_EQ(tgaMaxMissingBytes, 2048 * 2048);
+    // Uncompressed: at most tgaMaxMissingBytes may be missing, and they are 0.
+    struct Case {
+        Bytes file;
+        std::string line;
+    } cases[] = {
+        {tgaHeader(3, 2048, 2048, 8), cutShort},
+        {tgaHeader(3, 2048, 2049, 8), tooShort},
+        {tgaHeader(3, 2048, 2049, 8) + Bytes(2048, 1), cutShort},
+        {tgaHeader(2, 4096, 4096, 32) + Bytes(1000, 1), tooShort},
+        // Run-length: one packet of 1 + 3 bytes gives at most 128 pixels; a
+        // packet cut by the end of the file counts whole.
+        {tgaHeader(10, 128, 1, 24) + Bytes{0xFF, 1, 2, 3}, ""},
+        {tgaHeader(10, 129, 1, 24) + Bytes{0xFF, 1, 2, 3}, runLength},
+        {tgaHeader(10, 64, 4, 24) + Bytes{0xFF, 1, 2, 3, 0xFF, 1}, cutShort},
+        {tgaHeader(10, 16384, 16384, 32) + Bytes{0xFF, 1, 2, 3, 4}, runLength},
+    };
+    for (const Case& c : cases) {
+        Loaded loaded = load(c.file, TEXLOAD_LUMINANCE, "claim.tga");
+        std::string path = scratchPath("claim.tga");
+        EXPECT_EQ(loaded.output, c.line.empty() ? "" : c.line + " - " + path + "\n");
+        if (c.line == tooShort || c.line == runLength) {
+            EXPECT_EQ(loaded.result, 0);
+            expectCheckerboard(loaded.image);
+        } else {
+            EXPECT_EQ(loaded.result, 1) << c.line;
+            EXPECT_EQ(loaded.image.width, c.file[12] | c.file[13] << 8);
+            // What the file supplied ends up in the last rows in memory.
+            if (c.file.size() > 18) {
+                EXPECT_EQ(loaded.image.pixels[loaded.image.imageSize - 1], 1);
+            }
+        }
+        freeTgaPixels(&loaded.image);
+    }
 }
 
 TEST(Tga, FailuresPrintOneLineAndUploadTheCheckerboardToTheBoundTexture) {
@@ -184,6 +288,8 @@ TEST(Tga, FailuresPrintOneLineAndUploadTheCheckerboardToTheBoundTexture) {
         {tgaHeader(2, 0, 2, 24), 0, "Bad image size (1 to 16384 pixels per side)"},
         {tgaHeader(2, 16385, 1, 24), 0, "Bad image size (1 to 16384 pixels per side)"},
         {Bytes{0, 0, 2, 0, 0}, 0, "File too short for a TGA header"},
+        {pointingPastTheEnd(200, 0), 0, "Image ID or colour map runs past the end of the file"},
+        {pointingPastTheEnd(0, 1000), 0, "Image ID or colour map runs past the end of the file"},
     };
     for (const Case& c : cases) {
         Loaded failed = load(c.file, c.flags, "bad.tga");
