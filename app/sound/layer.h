@@ -95,6 +95,7 @@ struct Output {
     SDL_AudioDeviceID device = 0;
     bool audioSubsystem = false;        // we initialised SDL's audio subsystem
     std::uint32_t deviceBufferFrames = 0;
+    bool locked = false;                // device: held from a cut until refilled
     std::uint64_t submitted = 0;        // frames handed to the output
     std::uint64_t consumed = 0;         // offline and clock: frames consumed
     std::uint32_t clockStartTick = 0;   // clock: tick count at init
@@ -160,8 +161,11 @@ std::int64_t listenerFrame();
 // Hands interleaved stereo frames to the output.
 void submit(const std::int16_t* samples, std::size_t frames);
 // Drops everything queued that can still be dropped; returns the first
-// output frame dropped, from which the queue goes on.
+// output frame dropped, from which the queue goes on. The device takes
+// nothing more until releaseQueue().
 std::uint64_t clearQueue();
+// Lets the device take from the queue again after clearQueue().
+void releaseQueue();
 // Frames to consume at this update: offline, what was asked for; clock,
 // what the program's clock says has passed; device, 0 (it keeps its own).
 std::uint64_t framesToConsume();
@@ -173,7 +177,8 @@ void consume(std::uint64_t frames);
 void fill(std::uint64_t end);
 // Cuts the queue at the frontier and returns the cut frame.
 std::uint64_t cut();
-// Mixes the queue up to the buffer length (after a cut, and in update()).
+// Mixes the queue up to the buffer length (after a cut, and in update()),
+// and lets the device take from it again.
 void refill();
 // update(): consumes, tops up, moves the heard frame on, forgets the past.
 void advance();

@@ -79,7 +79,10 @@ std::uint64_t cut() {
     return clearQueue();
 }
 
-void refill() { fill(outputFrontier() + bufferFrames()); }
+void refill() {
+    fill(outputFrontier() + bufferFrames());
+    releaseQueue();
+}
 
 void advance() {
     if (layer.output.kind == OutputKind::none) return;

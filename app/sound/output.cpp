@@ -75,6 +75,7 @@ bool openOutput(std::string& error) {
 }
 
 void closeOutput() {
+    releaseQueue();
     Output& output = layer.output;
     if (output.device != 0) SDL_CloseAudioDevice(output.device);
     if (output.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -135,11 +136,13 @@ std::uint64_t clearQueue() {
     Output& output = layer.output;
     if (output.kind == OutputKind::device) {
         // Locked, so that SDL's audio thread takes nothing between the count
-        // and the clearing.
+        // and the clearing, and kept locked until the queue is filled again
+        // (releaseQueue): a pull in between would find it empty and play a
+        // device buffer of silence.
         SDL_LockAudioDevice(output.device);
+        output.locked = true;
         output.submitted = outputFrontier();
         SDL_ClearQueuedAudio(output.device);
-        SDL_UnlockAudioDevice(output.device);
     } else if (output.kind == OutputKind::offline || output.kind == OutputKind::clock) {
         // The mixer filled up to the frontier before cutting.
         std::uint64_t frontier = outputFrontier();
@@ -148,6 +151,13 @@ std::uint64_t clearQueue() {
         output.submitted = std::min(frontier, output.submitted);
     }
     return output.submitted;
+}
+
+void releaseQueue() {
+    Output& output = layer.output;
+    if (!output.locked) return;
+    output.locked = false;
+    SDL_UnlockAudioDevice(output.device);
 }
 
 std::uint64_t framesToConsume() {
