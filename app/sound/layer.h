@@ -155,8 +155,10 @@ void closeOutput();
 std::uint64_t outputFrontier();
 // The output frame being heard, by the output's own account.
 std::uint64_t outputHeard();
-// The same, before it is clamped: negative while the device's own buffer is
-// still filling with the first frames it took.
+// The output frame the listener has reached now: for the device, what it
+// has taken less its own buffer (negative while that still fills with the
+// first frames it took); offline and on the clock, every frame whose time
+// has passed, consumed by an update or not.
 std::int64_t listenerFrame();
 // Hands interleaved stereo frames to the output.
 void submit(const std::int16_t* samples, std::size_t frames);

@@ -102,7 +102,8 @@ std::int64_t listenerFrame() {
     const Output& output = layer.output;
     if (output.kind == OutputKind::device)
         return static_cast<std::int64_t>(outputFrontier()) - static_cast<std::int64_t>(output.deviceBufferFrames);
-    return static_cast<std::int64_t>(outputHeard());
+    // Offline and clock: time that has passed is heard, consumed or not.
+    return static_cast<std::int64_t>(outputFrontier());
 }
 
 std::uint64_t outputHeard() {
