@@ -1,5 +1,7 @@
 #include "app/clock.h"
 
+#include "app/backends.h"
+
 #include <SDL.h>
 
 namespace platform {
@@ -52,20 +54,16 @@ std::int64_t performanceFrequency() {
     return static_cast<std::int64_t>(SDL_GetPerformanceFrequency());
 }
 
-void useVirtualClock(std::int64_t frequency, std::uint32_t firstTick) {
-    source.virtualActive = true;
-    source.virtualFrequency = frequency > 0 ? frequency : 1000;
+void startClock(const ClockBackend& clock) {
+    source.virtualActive = clock.isVirtual;
+    source.virtualFrequency = clock.frequency > 0 ? clock.frequency : 1000;
     source.virtualCounts = 0;
-    source.virtualFirstTick = firstTick;
+    source.virtualFirstTick = clock.firstTick;
 }
 
 void advanceVirtualClock(std::int64_t counts) {
     if (source.virtualActive) source.virtualCounts += counts;
 }
-
-void useRealClock() { source.virtualActive = false; }
-
-bool virtualClockActive() { return source.virtualActive; }
 
 }  // namespace platform
 

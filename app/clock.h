@@ -5,13 +5,15 @@
 // the polyhedra scene's phases and bounces. Both come from one clock source
 // that is either real (SDL) or virtual: a virtual clock stands still until its
 // owner advances it, which is how demo-capture and the tests make time move
-// exactly one frame per frame. The source is process-wide and owned here;
-// whoever switches to the virtual clock (capture tool, a test) advances it.
+// exactly one frame per frame. Which one runs is chosen with the backends
+// (backends.h); whoever chose the virtual clock advances it.
 #pragma once
 
 #include <cstdint>
 
 namespace platform {
+
+struct ClockBackend;
 
 // Milliseconds, 32-bit and wrapping like the tick count it replaces
 // (after ~49.7 days of a real clock, or whenever a virtual clock starts near
@@ -23,14 +25,12 @@ std::uint32_t tickCount();
 std::int64_t performanceCounter();
 std::int64_t performanceFrequency();
 
-// Switches the process to a virtual clock that counts `frequency` units per
-// second, starting at zero counts and at tick `firstTick`.
-void useVirtualClock(std::int64_t frequency, std::uint32_t firstTick = 0);
+// Runs the clock the backends chose: SDL's, or a virtual one that counts
+// `frequency` units per second from zero counts, at tick `firstTick`.
+// (useBackends calls it.)
+void startClock(const ClockBackend& clock);
 // Moves the virtual clock on; ignored while the real clock is in use.
 void advanceVirtualClock(std::int64_t counts);
-// Back to SDL's clocks (tests that switched to the virtual one).
-void useRealClock();
-bool virtualClockActive();
 
 }  // namespace platform
 

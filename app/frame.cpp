@@ -1,9 +1,9 @@
 #include "app/frame.h"
 
+#include "app/backends.h"
 #include "app/clock.h"
 #include "app/gl.h"
 #include "app/window.h"
-#include "demo/demo_state.h"
 
 #include <cstdio>
 
@@ -14,8 +14,6 @@
 GlErrorChecks glErrorChecks = {DEMO_GL_CHECKS != 0, 0, 0};
 
 namespace {
-
-FrameObserver frameObserver = nullptr;
 
 const char* glErrorName(GLenum error) {
     switch (error) {
@@ -61,11 +59,11 @@ bool addressedToWindow(const SDL_Event& event, Uint32 windowId) {
 
 }  // namespace
 
-void setFrameObserver(FrameObserver observer) { frameObserver = observer; }
-
 int runFrame(AppWindow* appWindow, FrameReport* report) {
     report->elapsedMs = 0;
 
+    const platform::Backends& backends = platform::backends();
+    if (backends.frameHook) backends.frameHook(appWindow, platform::FrameMoment::begin);
     Uint32 windowId = appWindow->window ? SDL_GetWindowID(appWindow->window) : 0;
     // Pump once, then take events until the queue is empty. (SDL_PollEvent
     // would stop at a marker that an earlier wait can leave behind and keep
@@ -89,12 +87,12 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
     if (appWindow->visible) {
         std::uint32_t now = platform::tickCount();
         report->elapsedMs = now - appWindow->lastTickCount;  // unsigned: wrap-safe
-        updateDemo(report->elapsedMs);
+        appCallbacks().update(report->elapsedMs);
         appWindow->lastTickCount = now;
         checkGlErrors("before");
-        drawFrame();
+        appCallbacks().draw();
         checkGlErrors("in");
-        if (frameObserver) frameObserver(appWindow);
+        if (backends.frameHook) backends.frameHook(appWindow, platform::FrameMoment::drawn);
         SDL_GL_SwapWindow(appWindow->window);
         glErrorChecks.frame++;
     } else {
@@ -104,19 +102,4 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
         appWindow->lastTickCount = platform::tickCount();
     }
     return 1;
-}
-
-void updateDemo(std::uint32_t elapsedMs) {
-    std::int32_t* keys = demo.keyTable->down;
-    if (keys[VK_ESCAPE_CODE] == 1) postQuit(demo.appWindow);
-    // F1 stays down here; the rebuild it causes clears the whole table.
-    if (keys[VK_F1_CODE] == 1) postToggleFullscreen(demo.appWindow);
-    if (keys[VK_F2_CODE] == 1) {
-        demo.paused = !demo.paused;
-        keys[VK_F2_CODE] = 0;  // one flip per press (and per auto-repeat)
-    }
-    if (!demo.paused) {
-        const float factor = 0.001f;
-        demo.demoTime = demo.demoTime + static_cast<float>(elapsedMs) * factor;
-    }
 }

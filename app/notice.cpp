@@ -1,5 +1,7 @@
 #include "app/notice.h"
 
+#include "app/backends.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -14,7 +16,6 @@
 namespace platform {
 namespace {
 
-NoticeSink noticeSink = nullptr;
 SDL_Window* noticeWindow = nullptr;
 
 #ifdef DEMO_HAVE_X11
@@ -55,8 +56,8 @@ bool boxCanBeAnswered() {
 }  // namespace
 
 void showNotice(const char* text) {
-    if (noticeSink) {
-        noticeSink(text);
+    if (backends().notices) {
+        backends().notices(text);
         return;
     }
     if (boxCanBeAnswered() &&
@@ -68,8 +69,6 @@ void showNotice(const char* text) {
     std::fprintf(stderr, "Error: %s\n", text);
     std::fflush(stderr);
 }
-
-void setNoticeSink(NoticeSink sink) { noticeSink = sink; }
 
 void setNoticeWindow(SDL_Window* window) { noticeWindow = window; }
 

@@ -4,8 +4,9 @@
 // showNotice. On a desktop it is an SDL message box that waits to be
 // dismissed. Where no one could dismiss a box it goes to stderr instead: when
 // SDL cannot show one, on an X server without a window manager (a bare Xvfb),
-// or when DEMO_NOTICE=stderr is set. Tests install a recorder so that no test
-// can ever block on a box.
+// or when DEMO_NOTICE=stderr is set. Tools and tests choose where notices go
+// with the backends (backends.h); the tests choose the recorder below, so
+// that no test can ever block on a box.
 #pragma once
 
 #include <string>
@@ -23,12 +24,7 @@ void showNotice(const char* text);
 // a click nobody can give. The window module sets and clears it.
 void setNoticeWindow(SDL_Window* window);
 
-// Replaces the box/stderr output with a function of the caller's; null
-// restores the default. The recorder below is the usual choice in tests.
-using NoticeSink = void (*)(const char* text);
-void setNoticeSink(NoticeSink sink);
-
-// A ready-made sink that keeps every notice in order.
+// A ready-made stand-in that keeps every notice in order.
 std::vector<std::string>& recordedNotices();
 void recordNotice(const char* text);
 

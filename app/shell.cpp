@@ -2,7 +2,6 @@
 
 #include "app/notice.h"
 #include "app/window.h"
-#include "demo/demo_state.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,8 @@ std::int32_t fullscreenWanted = 0;
 AppEvents appEvents = {0, 0};
 
 namespace {
+
+AppCallbacks running = {};
 
 int pushWindowEvent(AppWindow* appWindow, std::uint32_t type) {
     if (type == 0) return 0;
@@ -113,7 +114,13 @@ int postToggleFullscreen(AppWindow* appWindow) {
 
 void deinitialize() {}
 
-int runPasses(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable) {
+const AppCallbacks& appCallbacks() { return running; }
+
+void setAppCallbacks(const AppCallbacks& callbacks) { running = callbacks; }
+
+int runPasses(const AppCallbacks& callbacks, AppClass* appClass, AppWindow* appWindow,
+              KeyTable* keyTable) {
+    setAppCallbacks(callbacks);
     if (!registerWindowClass(appClass)) {
         platform::showNotice("Error Registering Window Class!");
         return -1;
@@ -131,8 +138,8 @@ int runPasses(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable) {
             status = 1;
             break;
         }
-        if (initialize(appWindow, keyTable)) {
-            runSequencer(appWindow);
+        if (callbacks.initialize(appWindow, keyTable)) {
+            callbacks.runTimeline(appWindow);
         } else {
             postQuit(appWindow);
             // The start-up has said what is missing; the demo could not run.
@@ -146,10 +153,10 @@ int runPasses(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable) {
     return status;
 }
 
-int appMain() {
+int appMain(const AppCallbacks& callbacks) {
     static AppClass appClass;
     static AppWindow appWindow;
     static KeyTable keyTable;
     setAppDefaults(&appClass, &appWindow, &keyTable);
-    return runPasses(&appClass, &appWindow, &keyTable);
+    return runPasses(callbacks, &appClass, &appWindow, &keyTable);
 }

@@ -1,10 +1,18 @@
 // The program's shell: the application and window records, the key table,
-// and the pass loop that builds the window, runs the demo on it and tears it
-// down again, once more after every fullscreen toggle.
+// and the pass loop that builds the window, runs what it is given on it and
+// tears it down again, once more after every fullscreen toggle.
+//
+// The platform layer (app/) knows nothing of the demo it runs. main hands it
+// the demo's operations as a record of callbacks (AppCallbacks), the way
+// sokol_app is handed init/frame/cleanup: the start-up on each new window,
+// the timeline, one frame's update and drawing, and the projection for a
+// window size. What stands in for the clock, notices, sound and the rest is
+// chosen in backends.h.
 //
 // The entry owns one AppClass, AppWindow and KeyTable for the whole run; the
-// start-up hands pointers to them to DemoState. keepRunning and
-// fullscreenWanted are process-wide and belong to this module.
+// start-up keeps pointers to them. keepRunning, fullscreenWanted and the
+// callbacks of the running program are process-wide and belong to this
+// module.
 //
 // Platform: SDL2. "Registering the window class" is initialising SDL's video
 // and event subsystems; the private quit and toggle messages are registered
@@ -53,17 +61,41 @@ struct AppEvents {
 };
 extern AppEvents appEvents;
 
+// What the pass loop runs. Every pointer must be set.
+struct AppCallbacks {
+    // The start-up on a freshly built window, its GL context current; 0 when
+    // the demo cannot run (it has said why), and the program then ends with
+    // status 1 after the window's tear-down.
+    int (*initialize)(AppWindow* appWindow, KeyTable* keyTable);
+    // The timeline: draws every frame through runFrame and returns at its
+    // end (after postQuit) or as soon as runFrame returns 0.
+    void (*runTimeline)(AppWindow* appWindow);
+    // One frame's update before it is drawn: the control keys and the clock.
+    void (*update)(std::uint32_t elapsedMs);
+    // One frame's drawing.
+    void (*draw)();
+    // The projection matrix for a client size; reshapeGL has set the
+    // viewport and made the projection matrix current and the identity.
+    void (*projection)(int width, int height);
+};
+
+// What the running program was given (set by runPasses; tests that build a
+// window of their own set it with setAppCallbacks).
+const AppCallbacks& appCallbacks();
+void setAppCallbacks(const AppCallbacks& callbacks);
+
 // The whole program: defaults, registration, the pass loop. Returns the exit
 // status: 0 after a normal end, 1 when a window could not be built or the
 // start-up could not make what the demo needs, -1 when the platform refused
-// to start.
-int appMain();
+// to start. Every way out tears the window down and shuts SDL down first.
+int appMain(const AppCallbacks& callbacks);
 
 // Fills the three records with the entry's defaults (everything else zero).
 void setAppDefaults(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable);
 
 // Steps 2 to 5 of the entry on records already set to their defaults.
-int runPasses(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable);
+int runPasses(const AppCallbacks& callbacks, AppClass* appClass, AppWindow* appWindow,
+              KeyTable* keyTable);
 
 // Initialises SDL video and events and registers the private events.
 // Shows "RegisterClassEx Failed!" and returns 0 on failure.

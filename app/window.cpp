@@ -1,18 +1,26 @@
 #include "app/window.h"
 
+#include "app/backends.h"
 #include "app/clock.h"
 #include "app/gl.h"
 #include "app/notice.h"
-#include "demo/demo_state.h"
 
 #include <cstring>
 
 std::int32_t viewWidth = 0, viewHeight = 0;
-bool keepRequestedWindowSize = false;
-bool syncToDisplay = true;
 WindowStats windowStats;
 
 namespace {
+
+// The context this module made last, and its number.
+struct LiveContext {
+    SDL_GLContext context = nullptr;
+    std::uint64_t serial = 0;
+};
+LiveContext live;
+std::uint64_t contextsMade = 0;
+
+bool fixedSize() { return platform::backends().sizing == platform::WindowSizing::fixed; }
 
 bool displayModeMatches(const SDL_DisplayMode& mode, int width, int height, int bits) {
     // A 32-bit request is met by any mode with four bytes per pixel (SDL
@@ -70,9 +78,9 @@ int createGLWindow(AppWindow* appWindow) {
         } else {
             platform::showNotice("Mode Switch Failed.\nRunning In Windowed Mode.");
             appWindow->fullscreen = 0;
-            if (!keepRequestedWindowSize) flags |= SDL_WINDOW_RESIZABLE;
+            if (!fixedSize()) flags |= SDL_WINDOW_RESIZABLE;
         }
-    } else if (!keepRequestedWindowSize) {
+    } else if (!fixedSize()) {
         flags |= SDL_WINDOW_RESIZABLE;
     }
 
@@ -102,7 +110,7 @@ int createGLWindow(AppWindow* appWindow) {
             appWindow->window = SDL_CreateWindow(appWindow->title, 0, 0, appWindow->width,
                                                  appWindow->height,
                                                  SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN |
-                                                     (keepRequestedWindowSize ? 0 : SDL_WINDOW_RESIZABLE));
+                                                     (fixedSize() ? 0 : SDL_WINDOW_RESIZABLE));
             if (!appWindow->window) return 0;
         }
     }
@@ -114,8 +122,9 @@ int createGLWindow(AppWindow* appWindow) {
         appWindow->glContext = nullptr;
         return undoBuild(appWindow);
     }
+    live = LiveContext{appWindow->glContext, ++contextsMade};
 
-    if (syncToDisplay) {
+    if (platform::backends().pacedByDisplay) {
         requestVerticalSync();
     } else {
         SDL_GL_SetSwapInterval(0);
@@ -125,7 +134,7 @@ int createGLWindow(AppWindow* appWindow) {
     // Shown maximised; a fullscreen window already covers its display.
     SDL_ShowWindow(appWindow->window);
     platform::setNoticeWindow(appWindow->window);
-    if (appWindow->fullscreen != 1 && !keepRequestedWindowSize) SDL_MaximizeWindow(appWindow->window);
+    if (appWindow->fullscreen != 1 && !fixedSize()) SDL_MaximizeWindow(appWindow->window);
     SDL_DisableScreenSaver();
 
     int clientWidth = 0, clientHeight = 0;
@@ -144,6 +153,7 @@ int destroyGLWindow(AppWindow* appWindow) {
         platform::setNoticeWindow(nullptr);
         SDL_GL_MakeCurrent(appWindow->window, nullptr);
         if (appWindow->glContext) SDL_GL_DeleteContext(appWindow->glContext);
+        if (live.context == appWindow->glContext) live = LiveContext{};
         appWindow->glContext = nullptr;
         SDL_DestroyWindow(appWindow->window);  // also restores the desktop mode
         appWindow->window = nullptr;
@@ -278,15 +288,12 @@ void reshapeGL(int width, int height) {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    if (demo.SceneState == 0) {
-        double aspect = height != 0 ? static_cast<double>(width) / height
-                                    : static_cast<double>(width);
-        gluPerspective(60.0, aspect, 0.1, 100.0);
-    } else {
-        // Nothing is visible in an empty viewport; any finite aspect will do.
-        double aspect = height != 0 ? static_cast<double>(width) / height : 1.0;
-        gluPerspective(45.0, aspect, 1.0, 100.0);
-    }
+    appCallbacks().projection(width, height);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+
+std::uint64_t currentContextSerial() {
+    SDL_GLContext current = SDL_GL_GetCurrentContext();
+    return current && current == live.context ? live.serial : 0;
 }

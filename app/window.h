@@ -1,9 +1,11 @@
 // The one OpenGL window: build, tear-down, display-mode switch, the event
-// handler (the window procedure's behaviour) and the projection for a size.
+// handler (the window procedure's behaviour) and the viewport for a size,
+// with the projection the program's callback sets.
 //
-// Owns viewWidth/viewHeight and the window counters. The AppWindow it fills
-// belongs to the entry (shell). Everything runs on the main thread; the
-// handler runs only inside runFrame's event pump.
+// Owns viewWidth/viewHeight, the window counters and the identity of the GL
+// context. The AppWindow it fills belongs to the entry (shell). How windows
+// are sized and paced is the backends' choice. Everything runs on the main
+// thread; the handler runs only inside runFrame's event pump.
 #pragma once
 
 #include "app/shell.h"
@@ -13,19 +15,6 @@
 #include <cstdint>
 
 extern std::int32_t viewWidth, viewHeight;  // last size given to reshapeGL
-
-// Set by demo-capture: windows are built at exactly the requested size, not
-// resizable and never maximised, so that its pictures have the same size on
-// every machine. Off for the program.
-extern bool keepRequestedWindowSize;
-
-// Frames are paced by the display: every window build asks for vertical
-// sync (adaptive where the driver offers it, else plain). At the display's
-// rate the per-frame motion (the tunnel's spin, the solids' orbit) moves as
-// designed, and the demo leaves the processor to others between refreshes.
-// demo-capture, demo-bench and the tests switch it off to run as fast as
-// they can. On for the program.
-extern bool syncToDisplay;
 
 // How many windows this process has built and torn down (tests and the bench
 // check that every pass ends with exactly one tear-down), and what the last
@@ -37,6 +26,13 @@ struct WindowStats {
     int swapInterval = 0;  // in force after the last build: -1 adaptive, 1 plain, 0 none
 };
 extern WindowStats windowStats;
+
+// A number for the GL context current on this thread, unique for the whole
+// run (a new context never gets an old one's number, as it may get its
+// address); 0 when none of ours is current. Whatever keeps GL names (the
+// texture cache, the shader layer) tells by it that they belong to a context
+// that is gone.
+std::uint64_t currentContextSerial();
 
 // Returns 1 when the window and a current GL context exist, 0 otherwise (with
 // everything it acquired released again).
@@ -58,4 +54,6 @@ void windowProc(AppWindow* appWindow, const SDL_Event& event);
 int virtualKeyFor(const SDL_Keysym& keysym);
 
 // Viewport and projection for a client size; (0, 0) means the last size.
+// The projection is the program's (its projection callback), on the
+// identity; the modelview matrix is left current and the identity.
 void reshapeGL(int width, int height);

@@ -19,8 +19,8 @@ struct BmpDecoding {
 
 // Pictures larger than this on either side are refused before anything is
 // allocated for them.
-constexpr std::int32_t bmpMaxSide = 16384;
+constexpr std::int32_t kBmpMaxSide = 16384;
 
 // Never reads outside bytes[0, size).
 BmpDecoding decodeBmp(const unsigned char* bytes, std::size_t size,
-                      std::int32_t maxSide = bmpMaxSide);
+                      std::int32_t maxSide = kBmpMaxSide);

@@ -12,7 +12,7 @@
 namespace {
 
 // fgets into a buffer of this size: longer lines come in pieces.
-constexpr int lineBufferSize = 4096;
+constexpr int kLineBufferSize = 4096;
 
 // Makes the "C" locale current for this thread while it lives, so that
 // "%f" reads and prints a decimal point whatever the user's locale says.
@@ -156,11 +156,11 @@ Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progres
     Reading r;
     r.path = path;
     r.progress = progress;
-    char line[lineBufferSize];
+    char line[kLineBufferSize];
     int lineNumber = 1;
     bool pieceEndedLine = false;
 
-    for (int stored; (stored = readLinePiece(file, line, lineBufferSize)) > 0;
+    for (int stored; (stored = readLinePiece(file, line, kLineBufferSize)) > 0;
          lineNumber += pieceEndedLine ? 1 : 0) {
         pieceEndedLine = line[stored - 1] == '\n';
         // Like fgets, a NUL byte ends the line as far as scanning goes.
@@ -188,7 +188,7 @@ Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progres
             if (numbers < 3) {
                 // An over-long line is read in pieces, and a piece may end
                 // inside a group that is whole in the file.
-                bool cutPiece = !pieceEndedLine && stored == lineBufferSize - 1;
+                bool cutPiece = !pieceEndedLine && stored == kLineBufferSize - 1;
                 return fail(r, lineNumber,
                             cutPiece ? "a corner is cut in two where the line passes 4095 characters"
                                      : "a corner needs three numbers");
@@ -258,12 +258,11 @@ Polyhedron* loadPolyhedron(const char* path) {
     std::FILE* file = path ? std::fopen(path, "r") : nullptr;
     if (!file) {
         std::printf("error opening %s\n", path ? path : "(null)");
-        std::exit(EXIT_FAILURE);
+        return nullptr;
     }
     std::printf("opening %s\n", path);
     Polyhedron* solid = readPolyhedron(file, path, stdout);
     std::fclose(file);
-    if (!solid) std::exit(EXIT_FAILURE);
     return solid;
 }
 

@@ -37,8 +37,8 @@ struct Polyhedron {
 };
 
 // Reads, merges, scales to span 2.0 and prints progress on standard output;
-// when the file cannot be used it prints why and ends the process with a
-// non-zero status.
+// when the file cannot be used it prints why and returns null (the caller
+// cannot go on without the solid: the start-up fails).
 Polyhedron* loadPolyhedron(const char* path);
 void scalePolyhedron(Polyhedron* solid, float span);
 float vertexDistance(const PolyVertex& a, const PolyVertex& b);

@@ -17,7 +17,7 @@ struct FormatRow {
     GLint compressed;
 };
 
-constexpr FormatRow formatTable[] = {
+constexpr FormatRow kFormatTable[] = {
     {GL_RGB, GL_RGB4, GL_COMPRESSED_RGB_ARB},
     {GL_RGBA, GL_RGBA4, GL_COMPRESSED_RGBA_ARB},
     {GL_LUMINANCE, GL_LUMINANCE4, GL_COMPRESSED_LUMINANCE_ARB},
@@ -46,19 +46,20 @@ void remember(const char* fileName, GLuint texture) {
 // fullscreen toggle the window, and with it the context, is new: the names
 // cached in the old one would draw nothing, so the cache starts again.
 void forgetOtherContexts() {
-    if (textureCache.contextBuild == windowStats.builds) return;
+    const std::uint64_t current = currentContextSerial();
+    if (textureCache.context == current) return;
     for (std::int32_t i = 0; i < textureCache.count; i++) std::free(textureCache.entries[i].fileName);
     std::free(textureCache.entries);
     textureCache.entries = nullptr;
     textureCache.count = 0;
-    textureCache.contextBuild = windowStats.builds;
+    textureCache.context = current;
 }
 
 }  // namespace
 
 GLint textureInternalFormat(GLenum pixelFormat, std::uint32_t flags) {
     GLint internal = static_cast<GLint>(pixelFormat);
-    for (const FormatRow& row : formatTable) {
+    for (const FormatRow& row : kFormatTable) {
         if (row.pixelFormat != pixelFormat) continue;
         if (flags & TEXLOAD_4BIT) internal = row.fourBit;
         if ((flags & TEXLOAD_COMPRESSED) && allowCompressedTextures) internal = row.compressed;

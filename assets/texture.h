@@ -33,7 +33,7 @@ struct TextureCacheEntry {
 struct TextureCache {
     std::int32_t count;
     TextureCacheEntry* entries;  // count entries, in the order they were made
-    int contextBuild;            // windowStats.builds when the entries were made
+    std::uint64_t context;       // currentContextSerial() when the entries were made
 };
 
 extern TextureCache textureCache;

@@ -16,7 +16,7 @@
 // picture that the file's bytes could not fill. A run-length picture must be
 // within what its data could expand into (a packet of 1 + bytesPerPixel
 // bytes gives at most 128 pixels); an uncompressed one may lack at most
-// tgaMaxMissingBytes, which stay 0. Anything larger is refused with
+// kTgaMaxMissingBytes, which stay 0. Anything larger is refused with
 // "File too short for its picture (...)" and the checkerboard.
 #pragma once
 
@@ -46,12 +46,12 @@ struct TgaImage {
 
 // Pictures larger than this on either side are refused before anything is
 // allocated for them.
-constexpr std::int32_t tgaMaxSide = 16384;
+constexpr std::int32_t kTgaMaxSide = 16384;
 // How much of an uncompressed picture a file may lack and still be loaded
 // (the missing part black): four times the largest picture the demo ships,
 // so a file cut short still shows what it holds, while a header alone cannot
 // claim a gigabyte.
-constexpr std::int32_t tgaMaxMissingBytes = 4 << 20;
+constexpr std::int32_t kTgaMaxMissingBytes = 4 << 20;
 
 // 1 when the picture was loaded; 0 when a failure was reported and the
 // record holds (and the bound texture received) the checkerboard.
@@ -73,7 +73,7 @@ void freeTgaPixels(TgaImage* image);
 // Everything from the header to the row reversal: null on success, or the
 // failure message (the pixels are released then). Makes no GL call.
 const char* decodeTga(std::FILE* file, TgaImage* image, std::uint32_t flags,
-                      std::int32_t maxSide = tgaMaxSide);
+                      std::int32_t maxSide = kTgaMaxSide);
 
 // The failure routine: prints "<message> - <file>", releases the pixels,
 // closes the file (when not null) and puts the checkerboard in place.

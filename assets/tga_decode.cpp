@@ -89,7 +89,7 @@ const char* skipToTgaPixels(std::FILE* file, TgaImage* image, long long* held) {
 // Nothing is allocated for more than the file could fill: a run-length
 // packet of 1 + bytesPerPixel bytes gives at most 128 pixels (a packet cut
 // by the end of the file is counted whole), and uncompressed pixels are
-// the file's own bytes, of which tgaMaxMissingBytes may be missing.
+// the file's own bytes, of which kTgaMaxMissingBytes may be missing.
 const char* checkTgaFits(const TgaImage* image, long long held) {
     const long long step = image->bytesPerPixel;
     if (image->imageType == 10) {
@@ -97,8 +97,8 @@ const char* checkTgaFits(const TgaImage* image, long long held) {
         if (image->imageSize > packets * 128 * step) {
             return "File too short for its picture (its run-length data cannot fill it)";
         }
-    } else if (image->imageSize > held + tgaMaxMissingBytes) {
-        static_assert(tgaMaxMissingBytes == 4 << 20, "the message names the bound");
+    } else if (image->imageSize > held + kTgaMaxMissingBytes) {
+        static_assert(kTgaMaxMissingBytes == 4 << 20, "the message names the bound");
         return "File too short for its picture (more than 4 MiB of it missing)";
     }
     return nullptr;

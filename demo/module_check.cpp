@@ -39,12 +39,12 @@ bool inside(const std::vector<std::uint8_t>& bytes, std::uint64_t at, std::uint6
 std::string s3mCutShort(const char* path) {
     std::vector<std::uint8_t> bytes;
     if (!path || !readWhole(path, bytes)) return "";
-    constexpr std::size_t headerSize = 0x60;
+    constexpr std::size_t kHeaderSize = 0x60;
     if (bytes.size() < 0x30 || std::memcmp(&bytes[0x2C], "SCRM", 4) != 0) return "";
     const std::uint32_t orders = read16(bytes, 0x20);
     const std::uint32_t samples = read16(bytes, 0x22);
     const std::uint32_t patterns = read16(bytes, 0x24);
-    const std::uint64_t pointers = headerSize + orders;
+    const std::uint64_t pointers = kHeaderSize + orders;
     const std::string size = std::to_string(bytes.size());
     if (!inside(bytes, pointers, 2ull * (samples + patterns))) {
         return std::string(path) + " ends at byte " + size +

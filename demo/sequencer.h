@@ -9,17 +9,13 @@
 // from whatever DemoState it finds. A quit reported by a frame ends the call
 // at once, mid-step, stopping nothing and changing nothing.
 //
-// Seams. The start-up and the sequencer reach the sound layer only through
-// `soundCalls`, and the sequencer draws its frames only through
-// `sequencerFrame`. Both default to the real thing (the sound:: layer,
-// runFrame); tests put a scripted position source and scripted frames there.
-// Everything runs on the main thread.
+// It reaches the sound through sound::operations() and draws its frames
+// through runFrame: what stands in for either (a scripted world in the
+// tests, demo-bench's positions) is chosen with the backends. Everything
+// runs on the main thread.
 #pragma once
 
-#include "app/frame.h"
 #include "app/sound/handles.h"
-
-#include <SDL.h>
 
 #include <cstdint>
 
@@ -38,47 +34,19 @@ MusicPosition readMusicPosition();
 // the second wave the closing stretch for this many, and the module is
 // jumped to order 39 and played until order 52. A file that ends before
 // these would hold the timeline for ever: the start-up refuses it.
-constexpr std::uint64_t firstStreamEnd = 1140000;
-constexpr std::uint64_t secondStreamEnd = 240000;
-constexpr std::int32_t lensSceneFirstOrder = 39;
-constexpr std::int32_t lensSceneLastOrder = 52;
+constexpr std::uint64_t kFirstStreamEnd = 1140000;
+constexpr std::uint64_t kSecondStreamEnd = 240000;
+constexpr std::int32_t kLensSceneFirstOrder = 39;
+constexpr std::int32_t kLensSceneLastOrder = 52;
+// The lens scene's events: the lens appears at order 41, the zoom starts at
+// order 44 and the twist at 46; from order 49 the lens no longer rebounds,
+// and at its row 32 it is gone and the plane spins.
+constexpr std::int32_t kLensAppearsOrder = 41;
+constexpr std::int32_t kZoomStartsOrder = 44;
+constexpr std::int32_t kTwistStartsOrder = 46;
+constexpr std::int32_t kLensFallsOrder = 49;
+constexpr std::int32_t kLensGoneRow = 32;
 
 // Runs lensWanderStep while lensClock < demoTime, so the lens moves in fixed
 // 0.009 s steps of scene time whatever the frame rate (none while paused).
 void catchUpLens();
-
-// ---- seams ----------------------------------------------------------------
-
-// Every audio operation the start-up and the sequencer use, in the sound
-// layer's own signatures.
-struct SoundCalls {
-    int (*init)(SDL_Window* window, int frequency);
-    void (*setUpdatePeriod)(int milliseconds);
-    void (*setBufferLength)(int milliseconds);
-    sound::Channel (*loadModule)(const char* path);
-    sound::Channel (*createStream)(const char* path);
-    void (*prebuffer)(sound::Channel channel);
-    void (*playModule)(sound::Channel channel);
-    void (*playStream)(sound::Channel channel, bool restart);
-    void (*stop)(sound::Channel channel);
-    std::uint64_t (*position)(sound::Channel channel);
-    void (*setModuleOrder)(sound::Channel channel, int order);
-    void (*shutdown)();
-    // Wave: its length in bytes of its own format; module: its number of
-    // orders (the start-up's check that the timeline can be played out).
-    std::uint64_t (*length)(sound::Channel channel);
-    // Why the last init or load failed ("" after a success).
-    const char* (*lastError)();
-    // Seconds from now until the channel's current run is first heard; 0 or
-    // less once it is (scene 0's clock starts then).
-    double (*secondsUntilHeard)(sound::Channel channel);
-};
-
-// The table of the real sound layer.
-SoundCalls soundLayerCalls();
-// What the start-up and the sequencer call; soundLayerCalls() at start.
-extern SoundCalls soundCalls;
-
-// One frame of a wait: runFrame at start.
-using SequencerFrame = int (*)(AppWindow* appWindow, FrameReport* report);
-extern SequencerFrame sequencerFrame;

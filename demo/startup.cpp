@@ -1,7 +1,8 @@
 // Start-up: everything the demo needs, made on the freshly built window's GL
 // context, in a fixed order, and stored in DemoState.
 //
-// It runs once per pass (again after every fullscreen toggle). The sound of
+// It runs once per pass (again after every fullscreen toggle) and writes
+// the start-up's and the GL entry points' parts of DemoState. The sound of
 // the previous pass is released first, so only one pass's music ever plays;
 // shader objects and textures die with the previous context (the texture
 // cache knows which context its names belong to). A sound file
@@ -12,10 +13,12 @@
 // missing is silence) after a notice saying so. A lens or twist program that
 // fails to compile is said on stdout and leaves a 0 handle that every later
 // call accepts; the polyhedra scene's set-up checks its own.
+#include "app/backends.h"
 #include "app/gl.h"
 #include "app/notice.h"
 #include "app/shader/shader.h"
 #include "app/shell.h"
+#include "app/sound/sound.h"
 #include "demo/demo_state.h"
 #include "demo/module_check.h"
 #include "demo/sequencer.h"
@@ -50,7 +53,7 @@ std::string whyNotLoaded(const char* path, const char* kind) {
 // the orders it jumps to and waits for. Either would hold the timeline for
 // ever.
 std::string whyTooShort(sound::Channel channel, bool isModule, std::uint64_t needed) {
-    std::uint64_t length = soundCalls.length(channel);
+    std::uint64_t length = sound::operations().length(channel);
     if (isModule) {
         if (length > needed) return "";
         return "it has " + std::to_string(length) + " orders, and the demo plays it up to order " +
@@ -73,9 +76,9 @@ bool soundFilesPlayable() {
         std::uint64_t needed;
     };
     const Source sources[] = {
-        {demo.moduleHandle, modulePath, "S3M module", true, lensSceneLastOrder},
-        {demo.firstStream, firstStreamPath, "WAV file", false, firstStreamEnd},
-        {demo.secondStream, secondStreamPath, "WAV file", false, secondStreamEnd}};
+        {demo.startup.moduleHandle, modulePath, "S3M module", true, kLensSceneLastOrder},
+        {demo.startup.firstStream, firstStreamPath, "WAV file", false, kFirstStreamEnd},
+        {demo.startup.secondStream, secondStreamPath, "WAV file", false, kSecondStreamEnd}};
     std::string text;
     for (const Source& source : sources) {
         std::string line;
@@ -111,10 +114,17 @@ void saySoundIsOff(const char* reason) {
     platform::showNotice((std::string("The sound is off: ") + reason).c_str());
 }
 
+// A multitexture entry point as the driver offers it, null included
+// (callers test before calling). GLX hands out an address for any name
+// beginning with "gl", offered or not, so the extension string decides. The
+// backends may stand in for the whole lookup.
 template <typename Pointer>
 void fetchEntryPoint(Pointer* slot, const char* name) {
-    // Stored as found, null included; callers test before calling.
-    *slot = reinterpret_cast<Pointer>(SDL_GL_GetProcAddress(name));
+    void* (*lookup)(const char*) = platform::backends().glLookup;
+    void* found = nullptr;
+    if (lookup) found = lookup(name);
+    else if (SDL_GL_ExtensionSupported("GL_ARB_multitexture")) found = SDL_GL_GetProcAddress(name);
+    *slot = reinterpret_cast<Pointer>(found);
 }
 
 }  // namespace
@@ -132,58 +142,57 @@ int initialize(AppWindow* appWindow, KeyTable* keyTable) {
     // Without a sound device the layer keeps time silently, so the music's
     // positions still move and the timeline still runs: said once, not a
     // reason to stop.
-    soundCalls.shutdown();
-    if (soundCalls.init(appWindow->window, 44100) == 0) saySoundIsOff(soundCalls.lastError());
-    soundCalls.setUpdatePeriod(0);  // playback advances only in the frame's update
-    soundCalls.setBufferLength(200);
-    demo.moduleHandle = soundCalls.loadModule(modulePath);
-    demo.firstStream = soundCalls.createStream(firstStreamPath);
-    demo.secondStream = soundCalls.createStream(secondStreamPath);
+    const sound::Operations& audio = sound::operations();
+    StartupHandles& made = demo.startup;
+    audio.shutdown();
+    if (audio.init(appWindow->window, 44100) == 0) saySoundIsOff(audio.lastError());
+    audio.setUpdatePeriod(0);  // playback advances only in the frame's update
+    audio.setBufferLength(200);
+    made.moduleHandle = audio.loadModule(modulePath);
+    made.firstStream = audio.createStream(firstStreamPath);
+    made.secondStream = audio.createStream(secondStreamPath);
     if (!soundFilesPlayable()) return 0;
     // A module cut short still plays (what is missing is silence) and keeps
     // the timeline's time: said, not fatal.
     const std::string cutShort = s3mCutShort(modulePath);
     if (!cutShort.empty()) platform::showNotice(cutShort.c_str());
 
-    demo.appWindow = appWindow;
-    demo.keyTable = keyTable;
+    made.appWindow = appWindow;
+    made.keyTable = keyTable;
 
-    fetchEntryPoint(&demo.glMultiTexCoord1fARB, "glMultiTexCoord1fARB");
-    fetchEntryPoint(&demo.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");
-    fetchEntryPoint(&demo.glMultiTexCoord3fARB, "glMultiTexCoord3fARB");
-    fetchEntryPoint(&demo.glMultiTexCoord4fARB, "glMultiTexCoord4fARB");
-    fetchEntryPoint(&demo.glActiveTextureARB, "glActiveTextureARB");
-    fetchEntryPoint(&demo.glClientActiveTextureARB, "glClientActiveTextureARB");
+    // The two the scenes call; the polyhedra scene's set-up insists on both.
+    fetchEntryPoint(&demo.gl.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");
+    fetchEntryPoint(&demo.gl.glActiveTextureARB, "glActiveTextureARB");
 
     // The shader context and profiles come before the polyhedra scene's
     // set-up, which compiles its own program in them.
-    demo.cgContext = shader::createContext();
-    demo.fragmentProfile = shader::latestProfile(shader::Stage::Fragment);
-    demo.vertexProfile = shader::latestProfile(shader::Stage::Vertex);
-    shader::setOptimalOptions(demo.fragmentProfile);
-    shader::setOptimalOptions(demo.vertexProfile);
+    made.cgContext = shader::createContext();
+    made.fragmentProfile = shader::latestProfile(shader::Stage::fragment);
+    made.vertexProfile = shader::latestProfile(shader::Stage::vertex);
+    shader::setOptimalOptions(made.fragmentProfile);
+    shader::setOptimalOptions(made.vertexProfile);
     // Not fatal (the demo plays on, the lens drawn as far as the other
     // stage allows), but said on stdout as the polyhedra scene says its own.
-    demo.lensProgram = shader::createProgramFromFile(demo.cgContext, "data/lens.cg",
-                                                     demo.fragmentProfile, "main");
-    if (demo.lensProgram == 0) reportShaderFailure();
-    demo.twistProgram = shader::createProgramFromFile(demo.cgContext, "data/twist.cg",
-                                                      demo.vertexProfile, "main");
-    if (demo.twistProgram == 0) reportShaderFailure();
-    shader::loadProgram(demo.lensProgram);
-    shader::loadProgram(demo.twistProgram);
-    demo.displacementParam = shader::namedParameter(demo.lensProgram, "displacement");
-    demo.zoomParam = shader::namedParameter(demo.lensProgram, "zoom");
-    demo.distortscaleParam = shader::namedParameter(demo.lensProgram, "distortscale");
-    demo.twistModelViewProj = shader::namedParameter(demo.twistProgram, "ModelViewProj");
+    made.lensProgram = shader::createProgramFromFile(made.cgContext, "data/lens.cg",
+                                                     made.fragmentProfile, "main");
+    if (made.lensProgram == 0) reportShaderFailure();
+    made.twistProgram = shader::createProgramFromFile(made.cgContext, "data/twist.cg",
+                                                      made.vertexProfile, "main");
+    if (made.twistProgram == 0) reportShaderFailure();
+    shader::loadProgram(made.lensProgram);
+    shader::loadProgram(made.twistProgram);
+    made.displacementParam = shader::namedParameter(made.lensProgram, "displacement");
+    made.zoomParam = shader::namedParameter(made.lensProgram, "zoom");
+    made.distortscaleParam = shader::namedParameter(made.lensProgram, "distortscale");
+    made.twistModelViewProj = shader::namedParameter(made.twistProgram, "ModelViewProj");
 
     createLensSceneTextures();
-    initPolyhedraScene();
-    loadPolyhedraScene();
+    // The scene's set-up has said on stdout what it could not do.
+    if (!initPolyhedraScene() || !loadPolyhedraScene()) return 0;
 
     // Last, so the sound is ready the moment the timeline starts it.
-    soundCalls.prebuffer(demo.moduleHandle);
-    soundCalls.prebuffer(demo.firstStream);
-    soundCalls.prebuffer(demo.secondStream);
+    audio.prebuffer(made.moduleHandle);
+    audio.prebuffer(made.firstStream);
+    audio.prebuffer(made.secondStream);
     return 1;
 }

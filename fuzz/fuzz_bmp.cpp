@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         return 0;
     }
     const ImageRecord& image = *decoding.image;
-    if (image.width < 1 || image.height < 1 || image.width > bmpMaxSide || image.height > bmpMaxSide) {
+    if (image.width < 1 || image.height < 1 || image.width > kBmpMaxSide || image.height > kBmpMaxSide) {
         __builtin_trap();
     }
     // No picture larger than its file could fill: 8 pixels a byte at 1 bit,

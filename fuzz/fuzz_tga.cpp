@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         if (!image.pixels || image.imageSize != expected || expected <= 0) __builtin_trap();
         // No more than the file could fill: run-length packets give at most
         // 128 pixels per 1 + bytesPerPixel bytes; uncompressed pixels may
-        // lack tgaMaxMissingBytes.
-        if (expected > 103 * static_cast<long long>(size) + tgaMaxMissingBytes) __builtin_trap();
+        // lack kTgaMaxMissingBytes.
+        if (expected > 103 * static_cast<long long>(size) + kTgaMaxMissingBytes) __builtin_trap();
         volatile unsigned char last = image.pixels[image.imageSize - 1];
         (void)last;
     }

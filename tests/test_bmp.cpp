@@ -16,11 +16,9 @@ namespace {
 
 struct BmpTest : ::testing::Test {
     void SetUp() override {
-        platform::setNoticeSink(platform::recordNotice);
         platform::recordedNotices().clear();
         showImageErrors = true;
     }
-    void TearDown() override { platform::setNoticeSink(nullptr); }
 };
 
 // The decoded R, G, B bytes, or an empty vector after a failure.

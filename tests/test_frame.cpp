@@ -4,6 +4,7 @@
 #include "app/frame.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
+#include "support/test_backends.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
@@ -14,19 +15,23 @@
 namespace {
 
 int framesDrawn = 0;
-void countFrame(AppWindow*) { framesDrawn++; }
+void countFrame(AppWindow*, platform::FrameMoment moment) {
+    if (moment == platform::FrameMoment::drawn) framesDrawn++;
+}
+
+// A virtual clock from `firstTick`, every drawn frame counted.
+void chooseBackends(std::uint32_t firstTick) {
+    platform::Backends backends = testBackendsOnVirtualClock(1000, firstTick);
+    backends.frameHook = countFrame;
+    platform::useBackends(backends);
+}
 
 struct FrameTest : ::testing::Test {
     void SetUp() override {
-        platform::useVirtualClock(1000, 5000);
+        chooseBackends(5000);
         framesDrawn = 0;
-        setFrameObserver(countFrame);
-        demo.demoTime = 0.0f;
-        demo.paused = 0;
-    }
-    void TearDown() override {
-        setFrameObserver(nullptr);
-        platform::useRealClock();
+        demo.timeline.demoTime = 0.0f;
+        demo.timeline.paused = 0;
     }
 };
 
@@ -50,7 +55,7 @@ TEST_F(FrameTest, EventsBeforeAQuitAreHandledThenNothingIsDrawn) {
     EXPECT_EQ(w.keyTable.down['A'], 1);
     EXPECT_EQ(w.keyTable.down['B'], 0);  // still queued behind the quit
     EXPECT_EQ(framesDrawn, 0);
-    EXPECT_EQ(demo.demoTime, 0.0f);
+    EXPECT_EQ(demo.timeline.demoTime, 0.0f);
     // The next call handles what was left.
     EXPECT_EQ(runFrame(&w.appWindow, &report), 1);
     EXPECT_EQ(w.keyTable.down['B'], 1);
@@ -70,7 +75,7 @@ TEST_F(FrameTest, MinimisedWaitsForAnEventAndCountsNothing) {
     ASSERT_TRUE(w.ok);
     FrameReport report;
     ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
-    float before = demo.demoTime;
+    float before = demo.timeline.demoTime;
 
     pushWindowEvent(w.appWindow, SDL_WINDOWEVENT_MINIMIZED);
     platform::advanceVirtualClock(1000);  // a second spent minimised
@@ -80,7 +85,7 @@ TEST_F(FrameTest, MinimisedWaitsForAnEventAndCountsNothing) {
     EXPECT_EQ(w.appWindow.visible, 0);
     EXPECT_EQ(report.elapsedMs, 0u);
     EXPECT_EQ(framesDrawn, 1);
-    EXPECT_EQ(demo.demoTime, before);
+    EXPECT_EQ(demo.timeline.demoTime, before);
     EXPECT_EQ(w.appWindow.lastTickCount, platform::tickCount());
 
     // After the restore the first frame counts from the last event only.
@@ -93,7 +98,7 @@ TEST_F(FrameTest, MinimisedWaitsForAnEventAndCountsNothing) {
 }
 
 TEST_F(FrameTest, TickWrapGivesASmallDifference) {
-    platform::useVirtualClock(1000, 0xFFFFFFF0u);
+    chooseBackends(0xFFFFFFF0u);
     TestWindow w;
     ASSERT_TRUE(w.ok);
     platform::advanceVirtualClock(32);
@@ -101,7 +106,7 @@ TEST_F(FrameTest, TickWrapGivesASmallDifference) {
     FrameReport report;
     ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
     EXPECT_EQ(report.elapsedMs, 32u);
-    EXPECT_FLOAT_EQ(demo.demoTime, 0.032f);
+    EXPECT_FLOAT_EQ(demo.timeline.demoTime, 0.032f);
 }
 
 TEST_F(FrameTest, F2FlipsOncePerPressAndPerRepeatSeen) {
@@ -110,17 +115,17 @@ TEST_F(FrameTest, F2FlipsOncePerPressAndPerRepeatSeen) {
     FrameReport report;
     pushKey(w.appWindow, SDLK_F2, true);
     runFrame(&w.appWindow, &report);
-    EXPECT_EQ(demo.paused, 1);
+    EXPECT_EQ(demo.timeline.paused, 1);
     runFrame(&w.appWindow, &report);  // still held, no repeat yet
-    EXPECT_EQ(demo.paused, 1);
+    EXPECT_EQ(demo.timeline.paused, 1);
     // Two auto-repeats between frames flip it once.
     pushKey(w.appWindow, SDLK_F2, true, true);
     pushKey(w.appWindow, SDLK_F2, true, true);
     runFrame(&w.appWindow, &report);
-    EXPECT_EQ(demo.paused, 0);
+    EXPECT_EQ(demo.timeline.paused, 0);
     pushKey(w.appWindow, SDLK_F2, true, true);
     runFrame(&w.appWindow, &report);
-    EXPECT_EQ(demo.paused, 1);
+    EXPECT_EQ(demo.timeline.paused, 1);
 }
 
 TEST_F(FrameTest, PauseFreezesDemoTimeButFramesGoOn) {
@@ -129,19 +134,19 @@ TEST_F(FrameTest, PauseFreezesDemoTimeButFramesGoOn) {
     FrameReport report;
     platform::advanceVirtualClock(10);
     runFrame(&w.appWindow, &report);
-    float before = demo.demoTime;
-    demo.paused = 1;
+    float before = demo.timeline.demoTime;
+    demo.timeline.paused = 1;
     platform::advanceVirtualClock(500);
     runFrame(&w.appWindow, &report);
     EXPECT_EQ(report.elapsedMs, 500u);
-    EXPECT_EQ(demo.demoTime, before);
+    EXPECT_EQ(demo.timeline.demoTime, before);
     EXPECT_EQ(framesDrawn, 2);
 }
 
 TEST(UpdateDemo, AddsMillisecondsInSinglePrecision) {
     KeyTable keys{};
-    demo.keyTable = &keys;
-    demo.paused = 0;
+    demo.startup.keyTable = &keys;
+    demo.timeline.paused = 0;
     // Find a case where the single-precision factor and a double one differ,
     // so the test tells them apart.
     float start = 1.0f;
@@ -153,12 +158,12 @@ TEST(UpdateDemo, AddsMillisecondsInSinglePrecision) {
         if (single != viaDouble) break;
     }
     ASSERT_LT(ms, 1000u);
-    demo.demoTime = start;
+    demo.timeline.demoTime = start;
     updateDemo(ms);
     volatile float factor = 0.001f;
     volatile float expected = start + static_cast<float>(ms) * factor;
-    EXPECT_EQ(demo.demoTime, expected);
-    demo.keyTable = nullptr;
+    EXPECT_EQ(demo.timeline.demoTime, expected);
+    demo.startup.keyTable = nullptr;
 }
 
 TEST(UpdateDemo, EscapeAndF1BothPostInOneFrame) {
@@ -205,7 +210,7 @@ TEST(PreciseClock, MarkErrorIsTiny) {
 
     // A day into the counter the single-precision mark is off by at most
     // half a float step (~4 ms), a constant offset rather than a drift.
-    platform::useVirtualClock(1000000);
+    platform::useBackends(testBackendsOnVirtualClock(1000000));
     platform::advanceVirtualClock(86400LL * 1000000 + 123457);
     counterFrequency = platform::performanceFrequency();
     clockMark();
@@ -213,7 +218,6 @@ TEST(PreciseClock, MarkErrorIsTiny) {
     EXPECT_LT(std::abs(offset), 0.004);
     platform::advanceVirtualClock(250000);
     EXPECT_NEAR(clockElapsed() - offset, 0.25, 1e-9);
-    platform::useRealClock();
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include "app/window.h"
 #include "demo/demo_state.h"
 #include "scenes/lens/lens_scene.h"
+#include "support/test_backends.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
@@ -149,37 +150,37 @@ struct SceneTest : ::testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(window.ok);
-        demo.glActiveTextureARB =
+        demo.gl.glActiveTextureARB =
             reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
-        demo.glMultiTexCoord2fARB = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
+        demo.gl.glMultiTexCoord2fARB = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
             SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
-        ASSERT_TRUE(demo.glActiveTextureARB && demo.glMultiTexCoord2fARB);
+        ASSERT_TRUE(demo.gl.glActiveTextureARB && demo.gl.glMultiTexCoord2fARB);
     }
 
     // The sequencer's scene start: the state, then the scene's projection.
     void startScene(int scene) {
-        demo.SceneState = scene;
+        demo.timeline.SceneState = scene;
         resetGLState();
         reshapeGL(0, 0);
     }
 
     // The start-up's programs, as it creates them.
     void createPrograms() {
-        demo.cgContext = shader::createContext();
-        demo.fragmentProfile = shader::latestProfile(shader::Stage::Fragment);
-        demo.vertexProfile = shader::latestProfile(shader::Stage::Vertex);
-        demo.lensProgram = shader::createProgramFromFile(
-            demo.cgContext, programFile("lens.cg").c_str(), demo.fragmentProfile, "main");
-        ASSERT_NE(demo.lensProgram, 0u) << shader::errorString(shader::lastError());
-        demo.twistProgram = shader::createProgramFromFile(
-            demo.cgContext, programFile("twist.cg").c_str(), demo.vertexProfile, "main");
-        ASSERT_NE(demo.twistProgram, 0u) << shader::errorString(shader::lastError());
-        demo.displacementParam = shader::namedParameter(demo.lensProgram, "displacement");
-        demo.zoomParam = shader::namedParameter(demo.lensProgram, "zoom");
-        demo.distortscaleParam = shader::namedParameter(demo.lensProgram, "distortscale");
-        demo.twistModelViewProj = shader::namedParameter(demo.twistProgram, "ModelViewProj");
-        ASSERT_TRUE(demo.displacementParam && demo.zoomParam && demo.distortscaleParam &&
-                    demo.twistModelViewProj);
+        demo.startup.cgContext = shader::createContext();
+        demo.startup.fragmentProfile = shader::latestProfile(shader::Stage::fragment);
+        demo.startup.vertexProfile = shader::latestProfile(shader::Stage::vertex);
+        demo.startup.lensProgram = shader::createProgramFromFile(
+            demo.startup.cgContext, programFile("lens.cg").c_str(), demo.startup.fragmentProfile, "main");
+        ASSERT_NE(demo.startup.lensProgram, 0u) << shader::errorString(shader::lastError());
+        demo.startup.twistProgram = shader::createProgramFromFile(
+            demo.startup.cgContext, programFile("twist.cg").c_str(), demo.startup.vertexProfile, "main");
+        ASSERT_NE(demo.startup.twistProgram, 0u) << shader::errorString(shader::lastError());
+        demo.startup.displacementParam = shader::namedParameter(demo.startup.lensProgram, "displacement");
+        demo.startup.zoomParam = shader::namedParameter(demo.startup.lensProgram, "zoom");
+        demo.startup.distortscaleParam = shader::namedParameter(demo.startup.lensProgram, "distortscale");
+        demo.startup.twistModelViewProj = shader::namedParameter(demo.startup.twistProgram, "ModelViewProj");
+        ASSERT_TRUE(demo.startup.displacementParam && demo.startup.zoomParam && demo.startup.distortscaleParam &&
+                    demo.startup.twistModelViewProj);
     }
 };
 
@@ -202,13 +203,13 @@ double planeEdgeDistance(Point plane, double zoom) {
 
 TEST_F(SceneTest, ZoomTunnelLayersTurnByPlusAndMinusRotation) {
     startScene(1);
-    demo.zoom = 0.5f;
-    demo.rotation = 10.0f;
+    demo.timeline.zoom = 0.5f;
+    demo.timeline.rotation = 10.0f;
     // White and black 2 x 2: the first layer gives 30 % and the second 70 % of
     // each pixel, so one pixel tells both layers apart. The centre is clear.
-    demo.lensSceneTextures[tunnelTexture] =
+    demo.lens.lensSceneTextures[tunnelTexture] =
         makeTexture(2, 2, [](int x, int y) { return (x + y) % 2 ? Rgb{255, 255, 255} : Rgb{0, 0, 0}; });
-    demo.lensSceneTextures[centreTexture] = plainTexture({255, 255, 255}, 0);
+    demo.lens.lensSceneTextures[centreTexture] = plainTexture({255, 255, 255}, 0);
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
 
@@ -239,11 +240,11 @@ TEST_F(SceneTest, ZoomTunnelLayersTurnByPlusAndMinusRotation) {
 
 TEST_F(SceneTest, ZoomTunnelCentreQuadStandsStillOverTheLayers) {
     startScene(1);
-    demo.zoom = 0.5f;
-    demo.rotation = 10.0f;
-    demo.lensSceneTextures[tunnelTexture] = plainTexture({0, 0, 0});
+    demo.timeline.zoom = 0.5f;
+    demo.timeline.rotation = 10.0f;
+    demo.lens.lensSceneTextures[tunnelTexture] = plainTexture({0, 0, 0});
     const Rgb quadrants[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
-    demo.lensSceneTextures[centreTexture] =
+    demo.lens.lensSceneTextures[centreTexture] =
         makeTexture(2, 2, [&](int x, int y) { return quadrants[y * 2 + x]; });
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
@@ -270,14 +271,14 @@ TEST_F(SceneTest, ZoomTunnelCentreQuadStandsStillOverTheLayers) {
 TEST_F(SceneTest, LensSceneWithoutTheLensDrawsThePlaneAloneAndRunsNoProgram) {
     createPrograms();
     startScene(2);
-    demo.zoom = 2.0f;
-    demo.rotation = 30.0f;
-    demo.lensX = 0.75f;
-    demo.lensY = -0.25f;
-    demo.lensActive = false;
-    demo.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
-    demo.lensSceneTextures[displacementMap] = displacementTexture();
-    demo.lensSceneTextures[lensTintTexture] = plainTexture({0, 0, 255});
+    demo.timeline.zoom = 2.0f;
+    demo.timeline.rotation = 30.0f;
+    demo.lens.lensX = 0.75f;
+    demo.lens.lensY = -0.25f;
+    demo.timeline.lensActive = false;
+    demo.lens.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
+    demo.lens.lensSceneTextures[displacementMap] = displacementTexture();
+    demo.lens.lensSceneTextures[lensTintTexture] = plainTexture({0, 0, 255});
 
     ProgramCounter counter;
     drawFrame();
@@ -300,7 +301,7 @@ TEST_F(SceneTest, LensSceneWithoutTheLensDrawsThePlaneAloneAndRunsNoProgram) {
     EXPECT_EQ(mismatches, 0);
 
     // The same frame with the lens does run the programs (the count works).
-    demo.lensActive = true;
+    demo.timeline.lensActive = true;
     drawFrame();
     EXPECT_GT(programSwitches, 0);
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
@@ -310,14 +311,14 @@ TEST_F(SceneTest, LensSceneWithoutTheLensDrawsThePlaneAloneAndRunsNoProgram) {
 TEST_F(SceneTest, TheLensMagnifiesThePlaneBeneathItInsideARoundDisc) {
     createPrograms();
     startScene(2);
-    demo.zoom = 2.0f;
-    demo.rotation = 30.0f;
-    demo.lensX = 0.75f;  // the middle of a checker square
-    demo.lensY = -0.25f;
-    demo.lensActive = true;
-    demo.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
-    demo.lensSceneTextures[displacementMap] = displacementTexture();
-    demo.lensSceneTextures[lensTintTexture] = plainTexture({128, 128, 128});  // a grey glass
+    demo.timeline.zoom = 2.0f;
+    demo.timeline.rotation = 30.0f;
+    demo.lens.lensX = 0.75f;  // the middle of a checker square
+    demo.lens.lensY = -0.25f;
+    demo.timeline.lensActive = true;
+    demo.lens.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
+    demo.lens.lensSceneTextures[displacementMap] = displacementTexture();
+    demo.lens.lensSceneTextures[lensTintTexture] = plainTexture({128, 128, 128});  // a grey glass
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
 
@@ -353,7 +354,7 @@ TEST_F(SceneTest, TheLensMagnifiesThePlaneBeneathItInsideARoundDisc) {
 
     // A checkerboard cannot tell a shift by whole squares: one red texel in a
     // green texture can. The lens's middle must show the texel beneath it.
-    demo.lensSceneTextures[planeTexture] =
+    demo.lens.lensSceneTextures[planeTexture] =
         makeTexture(8, 8, [](int x, int y) { return x == 1 && y == 7 ? kRed : kGreen; });
     drawFrame();
     frame = framePixels();
@@ -393,15 +394,15 @@ double lensReach(const std::vector<std::uint8_t>& frame, Point lens, double dire
 TEST_F(SceneTest, TheLensEdgeIsRoundAndTurnsLikeACoin) {
     createPrograms();
     startScene(2);
-    demo.zoom = 2.0f;
-    demo.rotation = 30.0f;
-    demo.lensX = 0.5f;
-    demo.lensY = -0.25f;
-    demo.lensActive = true;
+    demo.timeline.zoom = 2.0f;
+    demo.timeline.rotation = 30.0f;
+    demo.lens.lensX = 0.5f;
+    demo.lens.lensY = -0.25f;
+    demo.timeline.lensActive = true;
     // A plain grey plane under a blue lens: the lens shows as less red.
-    demo.lensSceneTextures[planeTexture] = plainTexture({128, 128, 128});
-    demo.lensSceneTextures[displacementMap] = displacementTexture();
-    demo.lensSceneTextures[lensTintTexture] = plainTexture({0, 0, 255});
+    demo.lens.lensSceneTextures[planeTexture] = plainTexture({128, 128, 128});
+    demo.lens.lensSceneTextures[displacementMap] = displacementTexture();
+    demo.lens.lensSceneTextures[lensTintTexture] = plainTexture({0, 0, 255});
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
 
@@ -415,9 +416,9 @@ TEST_F(SceneTest, TheLensEdgeIsRoundAndTurnsLikeACoin) {
     // Turned by 60 degrees about its vertical axis (lens in the middle of the
     // view): its height stays, its width is the coin's, cos 60 = one half,
     // its nearer half seen a little larger than its farther half.
-    demo.lensX = demo.lensY = 0.0f;
-    demo.rotation = 0.0f;
-    demo.twistAngle = float(kPi / 3.0);
+    demo.lens.lensX = demo.lens.lensY = 0.0f;
+    demo.timeline.rotation = 0.0f;
+    demo.timeline.twistAngle = float(kPi / 3.0);
     drawFrame();
     frame = framePixels();
     const double depth = disc * std::sin(kPi / 3.0), across = disc * std::cos(kPi / 3.0);
@@ -428,10 +429,12 @@ TEST_F(SceneTest, TheLensEdgeIsRoundAndTurnsLikeACoin) {
 }
 
 TEST_F(SceneTest, ClosingStretchDrawsNothingButKeepsTheSoundGoing) {
-    sound::useOfflineOutput();
+    platform::Backends offline = testBackends();
+    offline.soundOutput = platform::SoundOutput::offline;
+    platform::useBackends(offline);
     ASSERT_EQ(sound::init(window.appWindow.window, 44100), 1) << sound::lastError();
     startScene(2);
-    demo.SceneState = -1;
+    demo.timeline.SceneState = -1;
     glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     std::vector<std::uint8_t> before = framePixels();

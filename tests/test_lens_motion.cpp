@@ -15,7 +15,7 @@ struct Step {
 
 Step after(int steps) {
     for (int i = 0; i < steps; ++i) lensWanderStep();
-    return {demo.lensX, demo.lensY, demo.lensSpeedX, demo.lensFallSpeed};
+    return {demo.lens.lensX, demo.lens.lensY, demo.lens.lensSpeedX, demo.lens.lensFallSpeed};
 }
 
 }  // namespace
@@ -29,7 +29,7 @@ TEST(LensWander, FirstStepsFromTheStartValues) {
     Step two = after(1);
     EXPECT_FLOAT_EQ(two.y, 1.49964f);
     EXPECT_FLOAT_EQ(two.fallSpeed, 0.00072f);
-    EXPECT_FLOAT_EQ(demo.lensClock, 0.018f);
+    EXPECT_FLOAT_EQ(demo.lens.lensClock, 0.018f);
 }
 
 TEST(LensWander, BouncesOnStep130AndEvery258StepsAfter) {
@@ -62,11 +62,11 @@ TEST(LensWander, TurnsAtTheRightBoundOnStep334AndBackAtMinus3OnStep668) {
     Step s668 = after(1);
     EXPECT_EQ(s668.x, -3.0f);
     EXPECT_GT(s668.speedX, 0.0f);
-    EXPECT_NEAR(demo.lensClock, 668 * 0.009f, 1e-4f);  // summed in float
+    EXPECT_NEAR(demo.lens.lensClock, 668 * 0.009f, 1e-4f);  // summed in float
 }
 
 TEST(LensWander, WithoutBounceFallsOnPastTheFloor) {
-    demo.lensBounce = false;
+    demo.timeline.lensBounce = false;
     Step s200 = after(200);
     EXPECT_LT(s200.y, -1.5f);
     EXPECT_GT(s200.fallSpeed, 0.0f);
@@ -88,10 +88,10 @@ TEST(LensFrame, FoldedAngleKeepsTheCoinFacingForward) {
 }
 
 TEST(LensFrame, ParametersOfOneLensFrame) {
-    demo.lensX = 0.5f;
-    demo.lensY = -0.25f;
-    demo.zoom = 2.0f;
-    demo.twistAngle = 0.0f;
+    demo.lens.lensX = 0.5f;
+    demo.lens.lensY = -0.25f;
+    demo.timeline.zoom = 2.0f;
+    demo.timeline.twistAngle = 0.0f;
     LensParameters p = lensParameters();
     EXPECT_EQ(p.displacement[0], 3.5f);
     EXPECT_EQ(p.displacement[1], 2.75f);
@@ -101,7 +101,7 @@ TEST(LensFrame, ParametersOfOneLensFrame) {
     EXPECT_EQ(p.distortscale[1], 1.0f);
     EXPECT_EQ(p.turnedAngle, 3.1415927f);
 
-    demo.twistAngle = 2.0f;
+    demo.timeline.twistAngle = 2.0f;
     p = lensParameters();
     EXPECT_EQ(p.foldedAngle, -1.1415927f);
     EXPECT_FLOAT_EQ(p.distortscale[0], 0.4161468f);

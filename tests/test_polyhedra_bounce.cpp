@@ -153,7 +153,7 @@ TEST(Bounce, SecondaryLagsBehindEachChangeOfDirection) {
     Polyhedron* secondary = secondaryRecord.get();
     const double yLow = lowestY(primary);
     primary->collisionElapsed = 0.5;
-    demo.secondaryDirection = -1;  // as at process start: no direction seen yet
+    demo.polyhedra.secondaryDirection = -1;  // as at process start: no direction seen yet
 
     setClock(20.0);
     secondary->actualTime = static_cast<float>(clockNow());
@@ -161,7 +161,7 @@ TEST(Bounce, SecondaryLagsBehindEachChangeOfDirection) {
     EXPECT_NEAR(m, 2.5 - yLow - 0.5, 1e-6);
     EXPECT_GE(m, static_cast<float>(2.5 - yLow - 0.5));
     EXPECT_EQ(secondary->lastCollision, 20.0f);
-    EXPECT_EQ(demo.secondaryDirection, 0);
+    EXPECT_EQ(demo.polyhedra.secondaryDirection, 0);
 
     setClock(20.125);
     secondary->actualTime = static_cast<float>(clockNow());
@@ -174,7 +174,7 @@ TEST(Bounce, SecondaryLagsBehindEachChangeOfDirection) {
     secondary->actualTime = static_cast<float>(clockNow());
     m = secondaryHeight(primary, secondary, 1.0f, 0.5f);
     EXPECT_EQ(secondary->lastCollision, 20.25f);
-    EXPECT_EQ(demo.secondaryDirection, 1);
+    EXPECT_EQ(demo.polyhedra.secondaryDirection, 1);
     EXPECT_NEAR(m, 1.0 - 0.5, 1e-6);
 
     setClock(20.5);
@@ -192,7 +192,7 @@ TEST(Bounce, SecondaryBeforeTheFirstImpactOfFreshSolids) {
     Polyhedron* primary = primaryRecord.get();
     Solid secondaryRecord(makeDodecahedron());
     Polyhedron* secondary = secondaryRecord.get();
-    demo.secondaryDirection = 0;  // as the pass before the toggle left it
+    demo.polyhedra.secondaryDirection = 0;  // as the pass before the toggle left it
     setClock(30.0);
     clockMark();
     const double yLow = lowestY(primary);

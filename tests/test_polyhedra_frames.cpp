@@ -71,9 +71,9 @@ struct SceneTest : ::testing::Test {
         if (const char* source = std::getenv("DEMO_SOURCE_DIR")) {
         ASSERT_EQ(chdir(source), 0);
     }
-        demo.cgContext = shader::createContext();
-        demo.vertexProfile = shader::latestProfile(shader::Stage::Vertex);
-        ASSERT_NE(demo.vertexProfile, 0u);
+        demo.startup.cgContext = shader::createContext();
+        demo.startup.vertexProfile = shader::latestProfile(shader::Stage::vertex);
+        ASSERT_NE(demo.startup.vertexProfile, 0u);
         initPolyhedraScene();
         startVirtualClock();
 
@@ -84,18 +84,18 @@ struct SceneTest : ::testing::Test {
         dodecahedron->amplitude = 0.4f;
         dodecahedron->colourSet = 1;
         emptyRecord.reset(empty = makeEmptySolid());
-        demo.primarySolid = icosahedron;
-        demo.secondarySolid = dodecahedron;
+        demo.polyhedra.primarySolid = icosahedron;
+        demo.polyhedra.secondarySolid = dodecahedron;
 
         // The logo in four coloured quadrants (s, t from 0); the chessboard
         // in two greys; scratches as a light grey with darker lines.
-        demo.logoTexture = makeTexture(2, [](int s, int t) {
+        demo.polyhedra.logoTexture = makeTexture(2, [](int s, int t) {
             return t == 0 ? (s == 0 ? kRed : kGreen) : (s == 0 ? kBlue : kYellow);
         });
-        demo.chessboardTexture = makeTexture(8, [](int s, int t) {
+        demo.polyhedra.chessboardTexture = makeTexture(8, [](int s, int t) {
             return ((s / 4 + t / 4) % 2) ? 0xE0E0E0FFu : 0x303030FFu;
         });
-        demo.scratchTexture = makeTexture(16, [](int s, int t) {
+        demo.polyhedra.scratchTexture = makeTexture(16, [](int s, int t) {
             return (s + 2 * t) % 7 == 0 ? 0x909090FFu : 0xF0F0F0FFu;
         });
         glColor4f(1, 1, 1, 1);
@@ -162,7 +162,7 @@ void setUnusualState() {
     glStencilOp(GL_INCR, GL_DECR, GL_INVERT);
     glActiveTexture(GL_TEXTURE0);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, demo.chessboardTexture);
+    glBindTexture(GL_TEXTURE_2D, demo.polyhedra.chessboardTexture);
     glColor4f(0.3f, 0.5f, 0.7f, 0.9f);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -212,37 +212,37 @@ struct Moment {
     float orbit;
 
     static Moment take() {
-        return {Flight::of(*demo.primarySolid), Flight::of(*demo.secondarySolid), clockMarkSeconds,
-                demo.phaseStart, demo.scenePhase, demo.secondaryDirection, demo.SceneState,
-                demo.orbitAngle};
+        return {Flight::of(*demo.polyhedra.primarySolid), Flight::of(*demo.polyhedra.secondarySolid), clockMarkSeconds,
+                demo.polyhedra.phaseStart, demo.polyhedra.scenePhase, demo.polyhedra.secondaryDirection, demo.timeline.SceneState,
+                demo.polyhedra.orbitAngle};
     }
     void restore(Polyhedron* primaryRecord, Polyhedron* secondaryRecord) const {
         primary.into(primaryRecord);
         secondary.into(secondaryRecord);
-        demo.primarySolid = primaryRecord;
-        demo.secondarySolid = secondaryRecord;
+        demo.polyhedra.primarySolid = primaryRecord;
+        demo.polyhedra.secondarySolid = secondaryRecord;
         clockMarkSeconds = mark;
-        demo.phaseStart = phaseStart;
-        demo.scenePhase = phase;
-        demo.secondaryDirection = direction;
-        demo.SceneState = sceneState;
-        demo.orbitAngle = orbit;
+        demo.polyhedra.phaseStart = phaseStart;
+        demo.polyhedra.scenePhase = phase;
+        demo.polyhedra.secondaryDirection = direction;
+        demo.timeline.SceneState = sceneState;
+        demo.polyhedra.orbitAngle = orbit;
     }
 };
 
 // Puts the scene in `phase`, half a second in, with the primary solid
 // falling low over the floor (after earlier bounces) and turned.
 void enterPhase(int phase, double now, double intoPhase = 0.5) {
-    demo.scenePhase = phase;
-    demo.SceneState = 0;
+    demo.polyhedra.scenePhase = phase;
+    demo.timeline.SceneState = 0;
     setClock(now);
-    demo.phaseStart = static_cast<float>(now - intoPhase);
+    demo.polyhedra.phaseStart = static_cast<float>(now - intoPhase);
     clockMarkSeconds = static_cast<float>(now - 0.4);  // 0.4 s into a fall: h = 1.304
-    demo.primarySolid->collisionElapsed = 0.45;
-    demo.primarySolid->rising = 0;
-    demo.primarySolid->lastCollision = static_cast<float>(now - 1.0);
-    demo.secondaryDirection = -1;
-    demo.orbitAngle = 33.0f;
+    demo.polyhedra.primarySolid->collisionElapsed = 0.45;
+    demo.polyhedra.primarySolid->rising = 0;
+    demo.polyhedra.primarySolid->lastCollision = static_cast<float>(now - 1.0);
+    demo.polyhedra.secondaryDirection = -1;
+    demo.polyhedra.orbitAngle = 33.0f;
 }
 
 // The screen rectangle (x0, y0, x1, y1) that holds a box around each solid
@@ -250,10 +250,10 @@ void enterPhase(int phase, double now, double intoPhase = 0.5) {
 // direct solids can touch, wobble included.
 std::array<int, 4> directFootprint(const Moment& moment) {
     // Heights as this frame computes them, probed on copies.
-    Polyhedron primary = *demo.primarySolid, secondary = *demo.secondarySolid;
+    Polyhedron primary = *demo.polyhedra.primarySolid, secondary = *demo.polyhedra.secondarySolid;
     moment.primary.into(&primary);
     moment.secondary.into(&secondary);
-    std::int32_t direction = demo.secondaryDirection;
+    std::int32_t direction = demo.polyhedra.secondaryDirection;
     float mark = clockMarkSeconds;
     float now = static_cast<float>(clockNow());
     primary.actualTime = secondary.actualTime = now;
@@ -261,14 +261,14 @@ std::array<int, 4> directFootprint(const Moment& moment) {
     float inner = 1.5f;
     if (moment.phase == 7) inner = secondaryHeight(&primary, &secondary, h, 0.5f);
     clockMarkSeconds = mark;
-    demo.secondaryDirection = direction;
+    demo.polyhedra.secondaryDirection = direction;
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
     gluLookAt(0, 2, 4.4, 0, 1, 0, 0, 1, 0);
-    glRotatef(demo.tiltX, 1, 0, 0);
-    glRotatef(demo.tiltZ, 0, 0, 1);
+    glRotatef(demo.polyhedra.tiltX, 1, 0, 0);
+    glRotatef(demo.polyhedra.tiltZ, 0, 0, 1);
     GLdouble mv[16], proj[16];
     GLint view[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, mv);
@@ -308,8 +308,8 @@ std::vector<std::uint8_t> topFaceArea() {
     glPushMatrix();
     glLoadIdentity();
     gluLookAt(0, 2, 4.4, 0, 1, 0, 0, 1, 0);
-    glRotatef(demo.tiltX, 1, 0, 0);
-    glRotatef(demo.tiltZ, 0, 0, 1);
+    glRotatef(demo.polyhedra.tiltX, 1, 0, 0);
+    glRotatef(demo.polyhedra.tiltZ, 0, 0, 1);
     glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
     glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFF);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
@@ -325,7 +325,7 @@ std::vector<std::uint8_t> topFaceArea() {
 // round, black all around, no other colour anywhere (the chessboard, walls
 // and top are turned away and culled).
 TEST_F(SceneTest, PhaseOneShowsOnlyTheLogoFaceOn) {
-    demo.scenePhase = 1;
+    demo.polyhedra.scenePhase = 1;
     setClock(3.0);
     drawPolyhedraScene();
     Frame frame = readFrame();
@@ -351,20 +351,20 @@ TEST_F(SceneTest, PhaseOneShowsOnlyTheLogoFaceOn) {
         foreign += !known;
     }
     EXPECT_EQ(foreign, 0) << "pixels that are neither the logo nor the background";
-    EXPECT_EQ(demo.scenePhase, 1);
+    EXPECT_EQ(demo.polyhedra.scenePhase, 1);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 // e = 0.5: the eye at (0, 1, 4.4) looking at (0, 0.5, 0), the slab turned
 // by -45 degrees: the very picture of that camera and slab.
 TEST_F(SceneTest, HalfwayThroughPhaseTwoTheCameraAndSlabAreHalfway) {
-    demo.scenePhase = 2;
+    demo.polyhedra.scenePhase = 2;
     setClock(8.0);
     clockMark();
     setClock(8.5);
     drawPolyhedraScene();
     Frame scene = readFrame();
-    EXPECT_EQ(demo.scenePhase, 2);
+    EXPECT_EQ(demo.polyhedra.scenePhase, 2);
 
     auto reference = [](double eyeY, double centreY, float angle) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -400,10 +400,10 @@ TEST_F(SceneTest, ReflectionStaysInsideTheTopFace) {
         for (int phase = 4; phase <= 7; ++phase) {
             SCOPED_TRACE(testing::Message() << "phase " << phase << ", tilt " << tilt);
             Polyhedron primary = *icosahedron, secondary = *dodecahedron;
-            demo.primarySolid = &primary;
-            demo.secondarySolid = &secondary;
+            demo.polyhedra.primarySolid = &primary;
+            demo.polyhedra.secondarySolid = &secondary;
             enterPhase(phase, 40.0);
-            demo.tiltX = tilt;
+            demo.polyhedra.tiltX = tilt;
             Moment moment = Moment::take();
 
             drawPolyhedraScene();
@@ -448,8 +448,8 @@ TEST_F(SceneTest, SecondarySolidAbsentInPhaseFourPresentLater) {
     for (int phase = 4; phase <= 7; ++phase) {
         SCOPED_TRACE(testing::Message() << "phase " << phase);
         Polyhedron primary = *icosahedron, secondary = *dodecahedron;
-        demo.primarySolid = &primary;
-        demo.secondarySolid = &secondary;
+        demo.polyhedra.primarySolid = &primary;
+        demo.polyhedra.secondarySolid = &secondary;
         enterPhase(phase, 50.0, 1.5);  // phase 5: the inner solid at 3/8 size
         Moment moment = Moment::take();
         drawPolyhedraScene();
@@ -609,9 +609,9 @@ TEST_F(SceneTest, SceneFramesLeaveTheMatrixAndTheirOwnSwitchesOff) {
 // frame lands exactly on it), the scene ends itself after ~44.8 s, and the
 // primary solid bounces meanwhile.
 TEST_F(SceneTest, PhasesFollowTheClockToTheEndOfTheScene) {
-    demo.scenePhase = 1;
-    demo.SceneState = 0;
-    demo.orbitAngle = 0;
+    demo.polyhedra.scenePhase = 1;
+    demo.timeline.SceneState = 0;
+    demo.polyhedra.orbitAngle = 0;
     setClock(2.0);
     clockMark();
 
@@ -630,27 +630,27 @@ TEST_F(SceneTest, PhasesFollowTheClockToTheEndOfTheScene) {
     std::vector<double> ends;
     int frames = 0, impacts = 0, phase = 1;
     double t = 2.0;
-    while (demo.SceneState == 0 && frames < 64 * 60) {
+    while (demo.timeline.SceneState == 0 && frames < 64 * 60) {
         t += step;
         setClock(t);
-        int wasRising = demo.primarySolid->rising;
+        int wasRising = demo.polyhedra.primarySolid->rising;
         drawPolyhedraScene();
         stepOrbit();
         ++frames;
-        if (!wasRising && demo.primarySolid->rising) ++impacts;
-        if (demo.scenePhase != phase || demo.SceneState != 0) {
+        if (!wasRising && demo.polyhedra.primarySolid->rising) ++impacts;
+        if (demo.polyhedra.scenePhase != phase || demo.timeline.SceneState != 0) {
             ends.push_back(t);
-            phase = demo.scenePhase;
+            phase = demo.polyhedra.scenePhase;
         }
     }
-    EXPECT_EQ(demo.SceneState, 1);
-    EXPECT_EQ(demo.scenePhase, 7);
+    EXPECT_EQ(demo.timeline.SceneState, 1);
+    EXPECT_EQ(demo.polyhedra.scenePhase, 7);
     ASSERT_EQ(ends.size(), expected.size());
     for (std::size_t i = 0; i < ends.size(); ++i) EXPECT_DOUBLE_EQ(ends[i], expected[i]) << "phase " << i + 1;
     EXPECT_NEAR(ends.back() - 2.0, 44.8, 8 * step);
     float turned = 0;
     for (int i = 0; i < frames; ++i) turned += 0.6f;
-    EXPECT_EQ(demo.orbitAngle, turned);
+    EXPECT_EQ(demo.polyhedra.orbitAngle, turned);
     // 29.3 s of bouncing, about 0.88 s a flight.
     EXPECT_GT(impacts, 30);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

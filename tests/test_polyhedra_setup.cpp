@@ -1,9 +1,9 @@
 // Scene 0's set-up, run in a folder of the test's own with its own data
-// files: the ways it ends the process (a distort program that does not
+// files: the ways it fails the start-up (a distort program that does not
 // compile or is missing, a driver without one of the multitexture entry
-// points) with their lines on standard output and status 1, and a successful
-// set-up: what it writes in which order, the mark, the solids, the textures
-// and the GL state it leaves.
+// points, a solid that cannot be used) with their lines on standard output,
+// and a successful set-up: what it writes in which order, the mark, the
+// solids, the textures and the GL state it leaves.
 #include "app/clock.h"
 #include "app/gl.h"
 #include "app/shader/shader.h"
@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -106,59 +105,53 @@ void writeSceneData(const DataFolder& folder) {
 }
 
 // The start-up's part before the scene's set-up: a window, the shader
-// context and the vertex profile.
+// context, the vertex profile and the multitexture entry points.
 bool prepareLikeStartUp(TestWindow& window) {
     if (!window.ok) return false;
-    demo.cgContext = shader::createContext();
-    demo.vertexProfile = shader::latestProfile(shader::Stage::Vertex);
-    return demo.cgContext != 0 && demo.vertexProfile != 0;
+    demo.startup.cgContext = shader::createContext();
+    demo.startup.vertexProfile = shader::latestProfile(shader::Stage::vertex);
+    demo.gl.glActiveTextureARB =
+        reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
+    demo.gl.glMultiTexCoord2fARB =
+        reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
+    return demo.startup.cgContext != 0 && demo.startup.vertexProfile != 0;
 }
 
-struct ChildResult {
-    int status = -1;  // exit status, or -1 when it did not exit normally
-    std::string out;  // everything it wrote to standard output
+// What the scene's two set-up operations returned (-1: not run) and
+// everything they wrote to standard output.
+struct SetUpResult {
+    int initialized = -1;
+    int loaded = -1;
+    std::string out;
 };
 
-constexpr int kReturned = 42;   // the set-up came back instead of ending
-constexpr int kNoWindow = 43;   // no GL to test with
-
-// Runs the start-up's scene set-up in a child process in `folder`, with
-// `lookup` for the entry points, and collects its exit status and output.
-ChildResult runSetUpInChild(const DataFolder& folder, EntryPointLookup lookup) {
-    fs::path outPath = folder.root / "stdout.txt";
+// Runs the scene's set-up as the start-up does, in `folder`: the second
+// operation only after the first succeeded.
+SetUpResult runSetUp(const DataFolder& folder) {
+    SetUpResult result;
+    const fs::path outPath = folder.root / "stdout.txt";
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder.root);
     std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0 || dup2(fd, 1) < 0 || chdir(folder.root.c_str()) != 0) _exit(kNoWindow);
-        TestWindow window;
-        if (!prepareLikeStartUp(window)) _exit(kNoWindow);
-        if (lookup) sceneEntryPointLookup = lookup;
-        initPolyhedraScene();
-        loadPolyhedraScene();
-        std::fflush(stdout);
-        _exit(kReturned);
-    }
-    ChildResult result;
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return result;
-    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    const int saved = dup(1);
+    const int fd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 1);
+    result.initialized = initPolyhedraScene();
+    if (result.initialized) result.loaded = loadPolyhedraScene();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(fd);
+    close(saved);
+    fs::current_path(previous);
     result.out = readFile(outPath);
     return result;
 }
 
-// Lookups that note each name they are asked for on standard output, and
-// drivers lacking one of the two entry points.
-void* notingLookup(const char* name) {
-    std::printf("lookup %s\n", name);
-    return SDL_GL_GetProcAddress(name);
-}
-void* withoutActiveTexture(const char* name) {
-    return std::strcmp(name, "glActiveTextureARB") == 0 ? nullptr : SDL_GL_GetProcAddress(name);
-}
-void* withoutMultiTexCoord(const char* name) {
-    return std::strcmp(name, "glMultiTexCoord2fARB") == 0 ? nullptr : SDL_GL_GetProcAddress(name);
+void freeSolids() {
+    for (Polyhedron*& solid : demo.polyhedra.solidTable) {
+        freePolyhedron(solid);
+        solid = nullptr;
+    }
 }
 
 const char kMultitextureLine[] = "Multitexturing w\xE4re nicht so schlecht...\n";
@@ -166,70 +159,102 @@ const char kMultitextureLine[] = "Multitexturing w\xE4re nicht so schlecht...\n"
 }  // namespace
 
 // The compiler's complaint (naming the file) is the only line, and the
-// process ends before the entry points are fetched or anything is loaded.
-TEST(PolyhedraSetUp, DistortProgramThatDoesNotCompileEndsWithStatus1) {
+// set-up fails before the entry points are checked or anything is loaded.
+TEST(PolyhedraSetUp, DistortProgramThatDoesNotCompileFailsTheStartUp) {
     DataFolder folder;
     writeSceneData(folder);
     folder.write("distort.cg", "#version 120\nvoid main() { gl_Position = squashFactor; }\n");
-    ChildResult child = runSetUpInChild(folder, notingLookup);
-    if (child.status == kNoWindow) GTEST_SKIP() << "no GL window";
-    EXPECT_EQ(child.status, 1);
-    EXPECT_NE(child.out.find("distort.cg"), std::string::npos) << child.out;
-    EXPECT_NE(child.out.find("squashFactor"), std::string::npos) << "the compiler's log: " << child.out;
-    ASSERT_FALSE(child.out.empty());
-    EXPECT_EQ(child.out.back(), '\n');
-    EXPECT_EQ(child.out.find("lookup"), std::string::npos) << child.out;
-    EXPECT_EQ(child.out.find("sys up time"), std::string::npos) << child.out;
+    TestWindow window;
+    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    demo.gl.glActiveTextureARB = nullptr;  // not even looked at
+    SetUpResult result = runSetUp(folder);
+    EXPECT_EQ(result.initialized, 0);
+    EXPECT_EQ(result.loaded, -1);
+    EXPECT_NE(result.out.find("distort.cg"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("squashFactor"), std::string::npos) << "the compiler's log: " << result.out;
+    ASSERT_FALSE(result.out.empty());
+    EXPECT_EQ(result.out.back(), '\n');
+    EXPECT_EQ(result.out.find("Multitexturing"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("sys up time"), std::string::npos) << result.out;
 }
 
-TEST(PolyhedraSetUp, MissingDistortProgramEndsWithStatus1) {
+TEST(PolyhedraSetUp, MissingDistortProgramFailsTheStartUp) {
     DataFolder folder;
     writeSceneData(folder);
     fs::remove(folder.root / "data" / "distort.cg");
-    ChildResult child = runSetUpInChild(folder, notingLookup);
-    if (child.status == kNoWindow) GTEST_SKIP() << "no GL window";
-    EXPECT_EQ(child.status, 1);
-    EXPECT_NE(child.out.find("distort.cg"), std::string::npos) << child.out;
-    EXPECT_EQ(child.out.find("lookup"), std::string::npos) << child.out;
+    TestWindow window;
+    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    SetUpResult result = runSetUp(folder);
+    EXPECT_EQ(result.initialized, 0);
+    EXPECT_NE(result.out.find("data/distort.cg: cannot open the file"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("sys up time"), std::string::npos) << result.out;
 }
 
 // Either entry point missing: the Latin-1 line alone, before the clock line
 // and before any solid is loaded.
-TEST(PolyhedraSetUp, MissingMultitextureEntryPointEndsWithStatus1) {
+TEST(PolyhedraSetUp, MissingMultitextureEntryPointFailsTheStartUp) {
     DataFolder folder;
     writeSceneData(folder);
-    for (EntryPointLookup lookup : {withoutActiveTexture, withoutMultiTexCoord}) {
-        ChildResult child = runSetUpInChild(folder, lookup);
-        if (child.status == kNoWindow) GTEST_SKIP() << "no GL window";
-        EXPECT_EQ(child.status, 1);
-        EXPECT_EQ(child.out, kMultitextureLine);
+    TestWindow window;
+    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    const GlEntryPoints found = demo.gl;
+    for (int missing = 0; missing < 2; ++missing) {
+        demo.gl = found;
+        if (missing == 0) demo.gl.glActiveTextureARB = nullptr;
+        else demo.gl.glMultiTexCoord2fARB = nullptr;
+        SetUpResult result = runSetUp(folder);
+        EXPECT_EQ(result.initialized, 0);
+        EXPECT_EQ(result.out, kMultitextureLine);
     }
 }
 
-// Both entry points asked for, in order, after the program compiled; then
-// the clock line first, the five solids in their order, and the state.
+// The clock line first, then the five solids in their order.
 TEST(PolyhedraSetUp, SuccessfulSetUpWritesTheClockLineThenTheSolidsInOrder) {
     DataFolder folder;
     writeSceneData(folder);
-    ChildResult child = runSetUpInChild(folder, notingLookup);
-    if (child.status == kNoWindow) GTEST_SKIP() << "no GL window";
-    EXPECT_EQ(child.status, kReturned) << child.out;
-    std::istringstream lines(child.out);
+    TestWindow window;
+    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    SetUpResult result = runSetUp(folder);
+    EXPECT_EQ(result.initialized, 1) << result.out;
+    EXPECT_EQ(result.loaded, 1) << result.out;
+    std::istringstream lines(result.out);
     std::string line;
     std::vector<std::string> order;
     while (std::getline(lines, line)) {
-        if (line.rfind("lookup ", 0) == 0 || line.rfind("sys up time: ", 0) == 0 ||
-            line.rfind("opening ", 0) == 0)
-            order.push_back(line);
+        if (line.rfind("sys up time: ", 0) == 0 || line.rfind("opening ", 0) == 0) order.push_back(line);
     }
-    ASSERT_GE(order.size(), 3u) << child.out;
-    EXPECT_EQ(order[0], "lookup glActiveTextureARB");
-    EXPECT_EQ(order[1], "lookup glMultiTexCoord2fARB");
-    EXPECT_EQ(order[2].rfind("sys up time: ", 0), 0u) << order[2];
+    ASSERT_GE(order.size(), 1u) << result.out;
+    EXPECT_EQ(order[0].rfind("sys up time: ", 0), 0u) << order[0];
     const std::vector<std::string> solids = {"opening data/tetrahed.txt", "opening data/hexahed.txt",
                                              "opening data/octahed.txt", "opening data/dodecahed.txt",
                                              "opening data/icosahed.txt"};
-    EXPECT_EQ(std::vector<std::string>(order.begin() + 3, order.end()), solids) << child.out;
+    EXPECT_EQ(std::vector<std::string>(order.begin() + 1, order.end()), solids) << result.out;
+    freeSolids();
+}
+
+// A solid that cannot be read, or is not a closed surface: its line in the
+// loader's form, and nothing after it is loaded.
+TEST(PolyhedraSetUp, ASolidThatCannotBeUsedFailsTheStartUpThere) {
+    DataFolder folder;
+    writeSceneData(folder);
+    TestWindow window;
+    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+
+    fs::remove(folder.root / "data" / "hexahed.txt");
+    SetUpResult missing = runSetUp(folder);
+    EXPECT_EQ(missing.initialized, 1);
+    EXPECT_EQ(missing.loaded, 0);
+    EXPECT_NE(missing.out.find("opening data/tetrahed.txt\n"), std::string::npos) << missing.out;
+    EXPECT_NE(missing.out.find("error opening data/hexahed.txt\n"), std::string::npos) << missing.out;
+    EXPECT_EQ(missing.out.find("octahed"), std::string::npos) << missing.out;
+
+    writeSceneData(folder);
+    folder.write("octahed.txt", "{1, 0, 0}{0, 1, 0}{0, 0, 1}\n");  // one face: an open surface
+    SetUpResult open = runSetUp(folder);
+    EXPECT_EQ(open.loaded, 0);
+    EXPECT_NE(open.out.find("error in data/octahed.txt: the edge from vertex"), std::string::npos) << open.out;
+    EXPECT_EQ(open.out.find("dodecahed"), std::string::npos) << open.out;
+    freeSolids();
 }
 
 // In this process: the mark and its line on the virtual clock, the solids'
@@ -245,22 +270,22 @@ TEST(PolyhedraSetUp, SetUpLeavesTheSceneReadyToStart) {
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_COLOR_MATERIAL);
     glShadeModel(GL_FLAT);
-    demo.orbitAngle = demo.tiltX = demo.tiltZ = 12.0f;
-    demo.scenePhase = 5;
-    demo.phaseStart = 3.5f;
-    demo.secondaryDirection = 1;
-    platform::useVirtualClock(kFrequency);
+    demo.polyhedra.orbitAngle = demo.polyhedra.tiltX = demo.polyhedra.tiltZ = 12.0f;
+    demo.polyhedra.scenePhase = 5;
+    demo.polyhedra.phaseStart = 3.5f;
+    demo.polyhedra.secondaryDirection = 1;
+    startVirtualClock();
     setClock(5.25);  // counterFrequency is still 0: the set-up reads it first
     counterFrequency = 0;
 
-    initPolyhedraScene();
+    ASSERT_EQ(initPolyhedraScene(), 1);
     fs::path outPath = folder.root / "out.txt";
     std::fflush(stdout);
     int saved = dup(1);
     int fd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_GE(fd, 0);
     dup2(fd, 1);
-    loadPolyhedraScene();
+    EXPECT_EQ(loadPolyhedraScene(), 1);
     std::fflush(stdout);
     dup2(saved, 1);
     close(fd);
@@ -270,34 +295,34 @@ TEST(PolyhedraSetUp, SetUpLeavesTheSceneReadyToStart) {
     EXPECT_EQ(clockMarkSeconds, 5.25f);
     EXPECT_EQ(out.rfind("sys up time: 5.250000\n", 0), 0u) << out;
 
-    EXPECT_NE(demo.distortProgram, 0u);
-    EXPECT_NE(demo.distortModelViewProj, 0u);
-    EXPECT_NE(demo.actualtParam, 0u);
-    EXPECT_NE(demo.lastcollParam, 0u);
-    EXPECT_NE(demo.amplitudeParam, 0u);
-    EXPECT_NE(demo.positionParam, 0u);
-    EXPECT_NE(demo.colorParam, 0u);
-    EXPECT_NE(demo.sceneActiveTexture, nullptr);
-    EXPECT_NE(demo.sceneMultiTexCoord2f, nullptr);
+    EXPECT_NE(demo.polyhedra.distortProgram, 0u);
+    EXPECT_NE(demo.polyhedra.distortModelViewProj, 0u);
+    EXPECT_NE(demo.polyhedra.actualtParam, 0u);
+    EXPECT_NE(demo.polyhedra.lastcollParam, 0u);
+    EXPECT_NE(demo.polyhedra.amplitudeParam, 0u);
+    EXPECT_NE(demo.polyhedra.positionParam, 0u);
+    EXPECT_NE(demo.polyhedra.colorParam, 0u);
+    EXPECT_NE(demo.gl.glActiveTextureARB, nullptr);
+    EXPECT_NE(demo.gl.glMultiTexCoord2fARB, nullptr);
 
-    for (int i = 0; i < 5; ++i) ASSERT_NE(demo.solidTable[i], nullptr) << i;
-    EXPECT_EQ(demo.primarySolid, demo.solidTable[0]);
-    EXPECT_EQ(demo.secondarySolid, demo.solidTable[1]);
-    EXPECT_EQ(demo.primarySolid->amplitude, 0.25f);
-    EXPECT_EQ(demo.primarySolid->colourSet, 0);
-    EXPECT_EQ(demo.secondarySolid->amplitude, 0.4f);
-    EXPECT_EQ(demo.secondarySolid->colourSet, 1);
+    for (int i = 0; i < 5; ++i) ASSERT_NE(demo.polyhedra.solidTable[i], nullptr) << i;
+    EXPECT_EQ(demo.polyhedra.primarySolid, demo.polyhedra.solidTable[0]);
+    EXPECT_EQ(demo.polyhedra.secondarySolid, demo.polyhedra.solidTable[1]);
+    EXPECT_EQ(demo.polyhedra.primarySolid->amplitude, 0.25f);
+    EXPECT_EQ(demo.polyhedra.primarySolid->colourSet, 0);
+    EXPECT_EQ(demo.polyhedra.secondarySolid->amplitude, 0.4f);
+    EXPECT_EQ(demo.polyhedra.secondarySolid->colourSet, 1);
     // Texture names are handed out in creation order.
-    EXPECT_NE(demo.chessboardTexture, 0u);
-    EXPECT_LT(demo.chessboardTexture, demo.scratchTexture);
-    EXPECT_LT(demo.scratchTexture, demo.logoTexture);
+    EXPECT_NE(demo.polyhedra.chessboardTexture, 0u);
+    EXPECT_LT(demo.polyhedra.chessboardTexture, demo.polyhedra.scratchTexture);
+    EXPECT_LT(demo.polyhedra.scratchTexture, demo.polyhedra.logoTexture);
 
-    EXPECT_EQ(demo.orbitAngle, 0.0f);
-    EXPECT_EQ(demo.tiltX, 0.0f);
-    EXPECT_EQ(demo.tiltZ, 0.0f);
-    EXPECT_EQ(demo.scenePhase, 5) << "the phase carries over a new start-up";
-    EXPECT_EQ(demo.phaseStart, 3.5f);
-    EXPECT_EQ(demo.secondaryDirection, 1);
+    EXPECT_EQ(demo.polyhedra.orbitAngle, 0.0f);
+    EXPECT_EQ(demo.polyhedra.tiltX, 0.0f);
+    EXPECT_EQ(demo.polyhedra.tiltZ, 0.0f);
+    EXPECT_EQ(demo.polyhedra.scenePhase, 5) << "the phase carries over a new start-up";
+    EXPECT_EQ(demo.polyhedra.phaseStart, 3.5f);
+    EXPECT_EQ(demo.polyhedra.secondaryDirection, 1);
 
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
@@ -315,7 +340,7 @@ TEST(PolyhedraSetUp, SetUpLeavesTheSceneReadyToStart) {
     glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &value);
     EXPECT_EQ(value, GL_NICEST);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    for (Polyhedron*& solid : demo.solidTable) {
+    for (Polyhedron*& solid : demo.polyhedra.solidTable) {
         freePolyhedron(solid);
         solid = nullptr;
     }

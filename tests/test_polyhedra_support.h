@@ -7,6 +7,7 @@
 #include "app/clock.h"
 #include "app/gl.h"
 #include "assets/polyhedron.h"
+#include "support/test_backends.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +23,7 @@ namespace polytest {
 constexpr std::int64_t kFrequency = std::int64_t(1) << 20;
 
 inline void startVirtualClock(std::int64_t frequency = kFrequency) {
-    platform::useVirtualClock(frequency);
+    platform::useBackends(testBackendsOnVirtualClock(frequency));
     counterFrequency = platform::performanceFrequency();
     clockMarkSeconds = 0.0f;
 }

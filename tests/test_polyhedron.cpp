@@ -231,23 +231,18 @@ TEST(Polyhedron, LoadPrintsTheOpeningLineAndReadsCrLfFiles) {
     freePolyhedron(solid);
 }
 
-// ---- Files that end the process ----------------------------------------
+// ---- Files the demo cannot use ----------------------------------------
 
 namespace {
 
-// Runs loadPolyhedron in a child that must exit with status 1 having
-// printed `expected` after the opening line.
-void expectFatal(const std::string& name, const std::string& text, const std::string& expected) {
+// loadPolyhedron must return null having printed `expected` after the
+// opening line, and nothing else.
+void expectRefused(const std::string& name, const std::string& text, const std::string& expected) {
     std::string path = scratchPath(name);
     writeFile(path, text);
-    std::string out = scratchPath(name + ".out");
-    EXPECT_EXIT(
-        {
-            std::freopen(out.c_str(), "w", stdout);
-            loadPolyhedron(path.c_str());
-        },
-        ::testing::ExitedWithCode(1), "^$");
-    std::string printed = readFile(out);
+    Polyhedron* solid = nullptr;
+    std::string printed = captureStdout([&] { solid = loadPolyhedron(path.c_str()); });
+    EXPECT_EQ(solid, nullptr);
     std::string last = printed.substr(printed.rfind('\n', printed.size() - 2) + 1);
     EXPECT_EQ(printed.rfind("opening " + path + "\n", 0), 0u) << printed;
     EXPECT_EQ(last, expected) << printed;
@@ -255,42 +250,32 @@ void expectFatal(const std::string& name, const std::string& text, const std::st
 
 }  // namespace
 
-TEST(PolyhedronDeath, UnusableFilesEndTheProcessWithAReason) {
+TEST(PolyhedronRefused, UnusableFilesGiveNullWithAReason) {
     std::string missing = scratchPath("no-such-solid.txt");
-    std::string out = scratchPath("missing.out");
-    EXPECT_EXIT(
-        {
-            std::freopen(out.c_str(), "w", stdout);
-            loadPolyhedron(missing.c_str());
-        },
-        ::testing::ExitedWithCode(1), "^$");
-    EXPECT_EQ(readFile(out), "error opening " + missing + "\n");
+    Polyhedron* solid = nullptr;
+    EXPECT_EQ(captureStdout([&] { solid = loadPolyhedron(missing.c_str()); }), "error opening " + missing + "\n");
+    EXPECT_EQ(solid, nullptr);
 
     std::string p = scratchPath("");
-    expectFatal("empty.txt", "", "error in " + p + "empty.txt: no vertices\n");
-    expectFatal("words.txt", "no groups here\n\nnor here\n", "error in " + p + "words.txt: no vertices\n");
-    expectFatal("point.txt", "{1, 2, 3}{1, 2, 3}\n{1,2,3}\n",
-                "error in " + p + "point.txt: every vertex lies at vertex 0, so the solid has no size\n");
-    expectFatal("short.txt", "{0, 0, 0}{1, 1, 1}\n\n{1, 2}{3, 4, 5}\n",
-                "error in " + p + "short.txt, line 3: a corner needs three numbers\n");
-    expectFatal("nan.txt", "{0, 0, 0}{nan, 0, 0}\n",
-                "error in " + p + "nan.txt, line 1: a coordinate is not a finite number\n");
-    expectFatal("inf.txt", "{0, 0, 0}\n{1, -INF, 0}\n",
-                "error in " + p + "inf.txt, line 2: a coordinate is not a finite number\n");
-    expectFatal("huge.txt", "{0, 0, 0}{1e39, 0, 0}\n",
-                "error in " + p + "huge.txt, line 1: a coordinate is not a finite number\n");
-    expectFatal("far.txt", "{3e38, 0, 0}{-3e38, 0, 0}{0, 1, 0}\n",
-                "error in " + p + "far.txt: the solid cannot be scaled to a finite size\n");
+    expectRefused("empty.txt", "", "error in " + p + "empty.txt: no vertices\n");
+    expectRefused("words.txt", "no groups here\n\nnor here\n", "error in " + p + "words.txt: no vertices\n");
+    expectRefused("point.txt", "{1, 2, 3}{1, 2, 3}\n{1,2,3}\n",
+                  "error in " + p + "point.txt: every vertex lies at vertex 0, so the solid has no size\n");
+    expectRefused("short.txt", "{0, 0, 0}{1, 1, 1}\n\n{1, 2}{3, 4, 5}\n",
+                  "error in " + p + "short.txt, line 3: a corner needs three numbers\n");
+    expectRefused("nan.txt", "{0, 0, 0}{nan, 0, 0}\n",
+                  "error in " + p + "nan.txt, line 1: a coordinate is not a finite number\n");
+    expectRefused("inf.txt", "{0, 0, 0}\n{1, -INF, 0}\n",
+                  "error in " + p + "inf.txt, line 2: a coordinate is not a finite number\n");
+    expectRefused("huge.txt", "{0, 0, 0}{1e39, 0, 0}\n",
+                  "error in " + p + "huge.txt, line 1: a coordinate is not a finite number\n");
+    expectRefused("far.txt", "{3e38, 0, 0}{-3e38, 0, 0}{0, 1, 0}\n",
+                  "error in " + p + "far.txt: the solid cannot be scaled to a finite size\n");
 
     // A folder opens but cannot be read.
     std::string folder = scratchPath("folder.txt");
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    out = scratchPath("folder.out");
-    EXPECT_EXIT(
-        {
-            std::freopen(out.c_str(), "w", stdout);
-            loadPolyhedron(folder.c_str());
-        },
-        ::testing::ExitedWithCode(1), "^$");
-    EXPECT_EQ(readFile(out), "opening " + folder + "\nerror reading " + folder + "\n");
+    EXPECT_EQ(captureStdout([&] { solid = loadPolyhedron(folder.c_str()); }),
+              "opening " + folder + "\nerror reading " + folder + "\n");
+    EXPECT_EQ(solid, nullptr);
 }

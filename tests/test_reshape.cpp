@@ -42,7 +42,7 @@ void expectPerspective(const Projection& p, double fovy, double aspect, double z
 TEST(ReshapeGL, SceneZeroProjectionAndViewport) {
     TestWindow w(400, 300);
     ASSERT_TRUE(w.ok);
-    demo.SceneState = 0;
+    demo.timeline.SceneState = 0;
     reshapeGL(400, 300);
     Projection p = readProjection();
     expectPerspective(p, 60.0, 400.0 / 300.0, 0.1, 100.0);
@@ -57,40 +57,40 @@ TEST(ReshapeGL, OtherScenesUseTheNarrowerProjection) {
     TestWindow w(400, 300);
     ASSERT_TRUE(w.ok);
     for (int scene : {1, 2, -1}) {
-        demo.SceneState = scene;
+        demo.timeline.SceneState = scene;
         reshapeGL(400, 300);
         expectPerspective(readProjection(), 45.0, 400.0 / 300.0, 1.0, 100.0);
     }
-    demo.SceneState = 0;
+    demo.timeline.SceneState = 0;
 }
 
 TEST(ReshapeGL, ZeroHeightInSceneZeroUsesTheWidthAsAspect) {
     TestWindow w(400, 300);
     ASSERT_TRUE(w.ok);
-    demo.SceneState = 0;
+    demo.timeline.SceneState = 0;
     reshapeGL(400, 0);
     Projection p = readProjection();
     expectPerspective(p, 60.0, 400.0, 0.1, 100.0);
     EXPECT_EQ(p.viewport[3], 0);
-    demo.SceneState = 1;
+    demo.timeline.SceneState = 1;
     reshapeGL(400, 0);  // empty viewport: only needs to stay finite
     p = readProjection();
     for (double v : p.m) EXPECT_TRUE(std::isfinite(v));
-    demo.SceneState = 0;
+    demo.timeline.SceneState = 0;
 }
 
 TEST(ReshapeGL, ZeroSizeReusesTheStoredOne) {
     TestWindow w(400, 300);
     ASSERT_TRUE(w.ok);
     reshapeGL(200, 100);
-    demo.SceneState = 1;
+    demo.timeline.SceneState = 1;
     reshapeGL(0, 0);
     Projection p = readProjection();
     EXPECT_EQ(p.viewport[2], 200);
     EXPECT_EQ(p.viewport[3], 100);
     EXPECT_EQ(viewWidth, 200);
     expectPerspective(p, 45.0, 2.0, 1.0, 100.0);
-    demo.SceneState = 0;
+    demo.timeline.SceneState = 0;
 }
 
 TEST(ReshapeGL, ZeroSizeBeforeAnyOtherCallIsEmpty) {
@@ -115,7 +115,7 @@ TEST(ReshapeGL, SizeBeforeTheContextIsCurrentOnlyStoresIt) {
 TEST(ReshapeGL, DrawnPointLandsWhereTheProjectionSays) {
     TestWindow w(400, 300);
     ASSERT_TRUE(w.ok);
-    demo.SceneState = 0;
+    demo.timeline.SceneState = 0;
     reshapeGL(400, 300);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -133,7 +133,7 @@ TEST(ReshapeGL, DrawnPointLandsWhereTheProjectionSays) {
     EXPECT_EQ(readPixel(px + 10, py)[0], 0);
 
     // The same point under the narrower projection lands further from the centre.
-    demo.SceneState = 2;
+    demo.timeline.SceneState = 2;
     reshapeGL(400, 300);
     glClear(GL_COLOR_BUFFER_BIT);
     double g = 1.0 / std::tan(M_PI / 8.0);
@@ -144,5 +144,5 @@ TEST(ReshapeGL, DrawnPointLandsWhereTheProjectionSays) {
     glEnd();
     glFinish();
     EXPECT_EQ(readPixel(qx, qy)[0], 255);
-    demo.SceneState = 0;
+    demo.timeline.SceneState = 0;
 }

@@ -1,13 +1,17 @@
-// The timeline against a scripted world: the sound layer's calls go to a
-// script that logs them and answers positions, and each frame is a scripted
-// one that runs the real scene-clock update (updateDemo) and then moves the
-// world on, as the frame's sound update would. A real window supplies the GL
-// context that resetGLState and reshapeGL need. The last tests draw through
-// the real runFrame and end with a real Escape key.
+// The timeline against a scripted world: the backends put a script in the
+// sound layer's place that logs every call and answers positions, and each
+// frame is the real runFrame with the real scene-clock update (updateDemo),
+// whose drawing moves the world on, as the frame's sound update would. A
+// real window supplies the GL context that resetGLState and reshapeGL need.
+// The last tests draw the scenes for real and end with a real Escape key.
 #include "app/clock.h"
 #include "app/frame.h"
 #include "demo/demo_state.h"
 #include "demo/sequencer.h"
+#include "app/backends.h"
+#include "app/shell.h"
+#include "app/sound/sound.h"
+#include "support/test_backends.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
@@ -34,10 +38,10 @@ std::uint64_t at(int order, int row) {
 using Snapshot = std::tuple<int, float, float, float, float, bool, float, bool, float, float,
                             float, float, float>;
 Snapshot snapshot() {
-    return {demo.SceneState, demo.demoTime,  demo.zoom,       demo.rotation,
-            demo.twistAngle, demo.lensActive, demo.lensClock, demo.lensBounce,
-            demo.lensX,      demo.lensY,      demo.lensSpeedX, demo.lensFallSpeed,
-            demo.orbitAngle};
+    return {demo.timeline.SceneState, demo.timeline.demoTime,  demo.timeline.zoom,       demo.timeline.rotation,
+            demo.timeline.twistAngle, demo.timeline.lensActive, demo.lens.lensClock, demo.timeline.lensBounce,
+            demo.lens.lensX,      demo.lens.lensY,      demo.lens.lensSpeedX, demo.lens.lensFallSpeed,
+            demo.polyhedra.orbitAngle};
 }
 
 // What one frame found: the state the sequencer left for it to draw.
@@ -126,7 +130,7 @@ std::uint64_t fakePosition(sound::Channel channel) {
 
 void fakeSetModuleOrder(sound::Channel channel, int order) {
     note("setModuleOrder " + std::to_string(channel) + " " + std::to_string(order));
-    world.rotationAtJump = demo.rotation;
+    world.rotationAtJump = demo.timeline.rotation;
     if (channel == moduleChannel)
         world.module = world.jumpLandsAt != ~0ull ? world.jumpLandsAt : at(order, 0);
 }
@@ -143,23 +147,42 @@ double fakeSecondsUntilHeard(sound::Channel channel) {
     return seconds;
 }
 
-const SoundCalls scriptedSound = {fakeInit,       fakeSetting,    fakeSetting,
-                                  fakeLoad,       fakeLoad,       fakePrebuffer,
-                                  fakePlayModule, fakePlayStream, fakeStop,
-                                  fakePosition,   fakeSetModuleOrder, fakeShutdown,
-                                  fakeLength,     fakeLastError,  fakeSecondsUntilHeard};
+void fakeUpdate() {}
+
+// The scripted world in the sound layer's place.
+sound::Operations scriptedSound() {
+    sound::Operations operations = sound::layerOperations();
+    operations.init = fakeInit;
+    operations.setUpdatePeriod = fakeSetting;
+    operations.setBufferLength = fakeSetting;
+    operations.loadModule = fakeLoad;
+    operations.createStream = fakeLoad;
+    operations.prebuffer = fakePrebuffer;
+    operations.playModule = fakePlayModule;
+    operations.playStream = fakePlayStream;
+    operations.stop = fakeStop;
+    operations.position = fakePosition;
+    operations.setModuleOrder = fakeSetModuleOrder;
+    operations.update = fakeUpdate;
+    operations.shutdown = fakeShutdown;
+    operations.length = fakeLength;
+    operations.lastError = fakeLastError;
+    operations.secondsUntilHeard = fakeSecondsUntilHeard;
+    return operations;
+}
+const sound::Operations scripted = scriptedSound();
 
 // What the frame's sound update and the polyhedra scene would do.
 void moveWorld() {
-    if (demo.SceneState == 0 && world.frames >= world.sceneEndsAtFrame) demo.SceneState = 1;
+    if (demo.timeline.SceneState == 0 && world.frames >= world.sceneEndsAtFrame) demo.timeline.SceneState = 1;
     if (world.firstPlaying) world.first += world.firstStep;
     if (world.secondPlaying) world.second += world.secondStep;
     if (!world.modulePlaying) return;
-    if (!world.beats.empty() && demo.SceneState == 2) {
+    if (!world.beats.empty() && demo.timeline.SceneState == 2) {
         Beat beat = world.beats.front();
         world.beats.pop_front();
         world.module = beat.position;
-        if (beat.demoTime >= 0.0f) demo.demoTime = beat.demoTime;
+        if (beat.demoTime >= 0.0f) demo.timeline.demoTime = beat.demoTime;
         return;
     }
     std::uint64_t order = world.module & 0xFFFF, row = (world.module >> 16) & 0xFFFF;
@@ -175,25 +198,31 @@ void moveWorld() {
 // do; ends the run instead of letting a wait spin on.
 struct FrameAfterQuit {};
 
-int scriptedFrame(AppWindow*, FrameReport* report) {
-    report->elapsedMs = 0;
+// Every frame is the real runFrame with its real update (updateDemo). As it
+// begins, the world decides whether it sees a quit (then nothing is drawn
+// and no time counted) and the virtual clock moves by the frame's time; the
+// drawing is the world's: it notes what the frame sees and moves on, as the
+// frame's sound update and the polyhedra scene would.
+void noteAndMove() {
+    world.frames++;
+    world.seen.push_back(Seen{demo.timeline.SceneState, demo.timeline.demoTime, demo.timeline.zoom,
+                              demo.timeline.rotation, demo.timeline.twistAngle, demo.lens.lensClock,
+                              demo.timeline.lensActive, demo.timeline.lensBounce, world.module});
+    moveWorld();
+    if (world.onFrame) world.onFrame();
+}
+
+void frameBegins(AppWindow* appWindow, platform::FrameMoment moment) {
+    if (moment != platform::FrameMoment::begin) return;
     if (world.quit) throw FrameAfterQuit{};
     if (world.quitWhen && world.quitWhen()) {
-        // As a quit message does: nothing drawn, no time counted.
         world.quit = true;
         world.atQuit = snapshot();
         world.logAtQuit = world.log.size();
-        return 0;
+        pushUserEvent(appEvents.quit, windowIdOf(*appWindow));
+        return;
     }
-    world.frames++;
-    report->elapsedMs = world.frameMs;
-    updateDemo(world.frameMs);
-    world.seen.push_back(Seen{demo.SceneState, demo.demoTime, demo.zoom, demo.rotation,
-                              demo.twistAngle, demo.lensClock, demo.lensActive,
-                              demo.lensBounce, world.module});
-    moveWorld();
-    if (world.onFrame) world.onFrame();
-    return 1;
+    platform::advanceVirtualClock(world.frameMs);
 }
 
 struct SequencerTest : ::testing::Test {
@@ -201,23 +230,26 @@ struct SequencerTest : ::testing::Test {
 
     void SetUp() override {
         demo = DemoState{};
+        platform::Backends backends = testBackendsOnVirtualClock(1000, 5000);
+        backends.sound = &scripted;
+        backends.frameHook = frameBegins;
+        platform::useBackends(backends);
         window = std::make_unique<TestWindow>();
         ASSERT_TRUE(window->ok);
-        soundCalls = scriptedSound;
-        sequencerFrame = scriptedFrame;
+        AppCallbacks callbacks = demoCallbacks();
+        callbacks.draw = noteAndMove;
+        setAppCallbacks(callbacks);
         startPass();
     }
-    void TearDown() override {
-        soundCalls = soundLayerCalls();
-        sequencerFrame = runFrame;
-        window.reset();
-    }
-    // A fresh world and the handles a start-up leaves, DemoState untouched.
+    void TearDown() override { window.reset(); }
+    // A fresh world and the handles a start-up leaves, DemoState untouched;
+    // the quit an earlier run posted went with its pass.
     void startPass() {
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         world = World{};
-        demo.moduleHandle = moduleChannel;
-        demo.firstStream = firstChannel;
-        demo.secondStream = secondChannel;
+        demo.startup.moduleHandle = moduleChannel;
+        demo.startup.firstStream = firstChannel;
+        demo.startup.secondStream = secondChannel;
         keepRunning = 1;
     }
     void run() {
@@ -246,7 +278,7 @@ TEST_F(SequencerTest, WholeTimelineHandsOverRightAfterEachMusicalEvent) {
     EXPECT_EQ(keepRunning, 0);  // postQuit at the end
 
     // Scene 0 turns the solids once per frame.
-    EXPECT_FLOAT_EQ(demo.orbitAngle, 3.0f);
+    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 3.0f);
     for (int f = 1; f <= 5; f++) EXPECT_EQ(frame(f).scene, 0) << f;
 
     // Scene 1: scene clock from 0, zoom 0.5, five degrees per frame.
@@ -293,19 +325,19 @@ TEST_F(SequencerTest, WholeTimelineHandsOverRightAfterEachMusicalEvent) {
     EXPECT_FALSE(frame(52).lensActive);
     EXPECT_EQ(frame(52).rotation, 0.0f);
     EXPECT_EQ(frame(53).rotation, 65.0f * (frame(52).demoTime - frame(51).demoTime));
-    EXPECT_FALSE(demo.lensBounce);
+    EXPECT_FALSE(demo.timeline.lensBounce);
 
     // The closing stretch draws nothing new and ends the program.
     EXPECT_EQ(frame(61).scene, 2);
     for (int f = 62; f <= 64; f++) EXPECT_EQ(frame(f).scene, -1) << f;
-    EXPECT_EQ(demo.SceneState, -1);
+    EXPECT_EQ(demo.timeline.SceneState, -1);
 }
 
 TEST_F(SequencerTest, EventsThatHaveAlreadyComeCostNoFrame) {
     // Scene 0 already over, the first wave at its limit as soon as it plays,
     // the jump landing at order 52, the second wave at its limit at once.
-    demo.SceneState = 1;
-    demo.rotation = 7.0f;
+    demo.timeline.SceneState = 1;
+    demo.timeline.rotation = 7.0f;
     world.firstStartsAt = 1140000;
     world.jumpLandsAt = at(52, 0);
     world.secondStartsAt = 240000;
@@ -318,19 +350,19 @@ TEST_F(SequencerTest, EventsThatHaveAlreadyComeCostNoFrame) {
         "0: playStream 33 restart", "0: stop 33"};
     EXPECT_EQ(world.log, expected);
     EXPECT_EQ(world.rotationAtJump, 7.0f);  // no tunnel frame turned it
-    EXPECT_EQ(demo.orbitAngle, 0.0f);
-    EXPECT_FALSE(demo.lensActive);
-    EXPECT_FALSE(demo.lensBounce);
-    EXPECT_EQ(demo.zoom, 2.0f);  // as the lens scene starts
-    EXPECT_EQ(demo.SceneState, -1);
+    EXPECT_EQ(demo.polyhedra.orbitAngle, 0.0f);
+    EXPECT_FALSE(demo.timeline.lensActive);
+    EXPECT_FALSE(demo.timeline.lensBounce);
+    EXPECT_EQ(demo.timeline.zoom, 2.0f);  // as the lens scene starts
+    EXPECT_EQ(demo.timeline.SceneState, -1);
     EXPECT_EQ(keepRunning, 0);
 
     // One byte short of the limit costs exactly one tunnel frame.
     demo = DemoState{};
-    demo.appWindow = &window->appWindow;
-    demo.keyTable = &window->keyTable;
+    demo.startup.appWindow = &window->appWindow;
+    demo.startup.keyTable = &window->keyTable;
     startPass();
-    demo.SceneState = 1;
+    demo.timeline.SceneState = 1;
     world.firstStartsAt = 1139999;
     world.jumpLandsAt = at(52, 0);
     world.secondStartsAt = 240000;
@@ -354,8 +386,8 @@ TEST_F(SequencerTest, RowThirtyTwoOfOrder49EndsTheLensFromOneReading) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         demo = DemoState{};
-        demo.appWindow = &window->appWindow;
-        demo.keyTable = &window->keyTable;
+        demo.startup.appWindow = &window->appWindow;
+        demo.startup.keyTable = &window->keyTable;
         startPass();
         world.sceneEndsAtFrame = 1;
         world.firstStartsAt = 1140000;
@@ -367,15 +399,15 @@ TEST_F(SequencerTest, RowThirtyTwoOfOrder49EndsTheLensFromOneReading) {
         for (const Seen& s : world.seen)
             if (s.lensActive && !s.lensBounce) waited++;
         EXPECT_EQ(waited, c.lensFramesAfterBounce);
-        EXPECT_FALSE(demo.lensActive);
+        EXPECT_FALSE(demo.timeline.lensActive);
         EXPECT_EQ(keepRunning, 0);
     }
 
     // Order 49 row 32 as the very reading that ends the wait for order 49:
     // the bounce and the lens both end without a frame between them.
     demo = DemoState{};
-    demo.appWindow = &window->appWindow;
-    demo.keyTable = &window->keyTable;
+    demo.startup.appWindow = &window->appWindow;
+    demo.startup.keyTable = &window->keyTable;
     startPass();
     world.sceneEndsAtFrame = 1;
     world.firstStartsAt = 1140000;
@@ -386,8 +418,10 @@ TEST_F(SequencerTest, RowThirtyTwoOfOrder49EndsTheLensFromOneReading) {
 
 TEST(MusicPosition, OrderAndRowAreTheLowTwoUnsignedHalfWords) {
     demo = DemoState{};
-    demo.moduleHandle = moduleChannel;
-    soundCalls = scriptedSound;
+    demo.startup.moduleHandle = moduleChannel;
+    platform::Backends backends = testBackends();
+    backends.sound = &scripted;
+    platform::useBackends(backends);
     world = World{};
     world.module = 0x0000000100200031ull;
     MusicPosition p = readMusicPosition();
@@ -397,20 +431,19 @@ TEST(MusicPosition, OrderAndRowAreTheLowTwoUnsignedHalfWords) {
     p = readMusicPosition();
     EXPECT_EQ(p.order, 65535);  // never negative
     EXPECT_EQ(p.row, 65535);
-    soundCalls = soundLayerCalls();
 }
 
 TEST(CatchUpLens, StepsStrictlyUntilTheLensClockReachesTheSceneClock) {
     auto stepsFor = [](float lensClock, float demoTime) {
         demo = DemoState{};
-        demo.lensClock = lensClock;
-        demo.demoTime = demoTime;
+        demo.lens.lensClock = lensClock;
+        demo.timeline.demoTime = demoTime;
         catchUpLens();
-        EXPECT_GE(demo.lensClock, demoTime);
-        return static_cast<int>(std::lround((demo.lensClock - lensClock) / 0.009f));
+        EXPECT_GE(demo.lens.lensClock, demoTime);
+        return static_cast<int>(std::lround((demo.lens.lensClock - lensClock) / 0.009f));
     };
     EXPECT_EQ(stepsFor(0.5f, 0.5f), 0);  // equal: no step
-    EXPECT_EQ(demo.lensX, -3.0f);
+    EXPECT_EQ(demo.lens.lensX, -3.0f);
     // A 0.05 s frame: 6 steps from a clock that had just caught up exactly,
     // 5 from one that had overshot by 0.006 s.
     EXPECT_EQ(stepsFor(1.0f, 1.05f), 6);
@@ -436,8 +469,8 @@ TEST_F(SequencerTest, ZoomIsOneAtOneAndAHalfSecondsAfterOrder44AndAHalfAtFourAnd
     EXPECT_EQ(world.seen[7].zoom, 0.4f);  // 3 / (8 + 1.5 - 2)
     EXPECT_EQ(world.seen[7].twist, 3.0f);  // (8 - 6.5) x 2
     // From row 32 on the zoom counts from the same offset: 3 / (6 + 1.5).
-    EXPECT_EQ(demo.zoom, 0.4f);
-    EXPECT_EQ(demo.rotation, 0.0f);
+    EXPECT_EQ(demo.timeline.zoom, 0.4f);
+    EXPECT_EQ(demo.timeline.rotation, 0.0f);
 }
 
 TEST_F(SequencerTest, ZoomPassesThroughInfinityToNegativeWithoutATrap) {
@@ -460,7 +493,7 @@ TEST_F(SequencerTest, ZoomPassesThroughInfinityToNegativeWithoutATrap) {
     // single-precision result (double arithmetic would give -0x1.22e8b4p+2).
     EXPECT_EQ(world.seen[8].zoom, -0x1.22e8b8p+2f);
     EXPECT_EQ(world.seen[8].rotation, 78.0f);
-    EXPECT_EQ(demo.SceneState, -1);
+    EXPECT_EQ(demo.timeline.SceneState, -1);
     EXPECT_EQ(keepRunning, 0);
 }
 
@@ -469,7 +502,7 @@ TEST_F(SequencerTest, APauseHoldsTheClockDrivenValuesButTheMusicGoesOn) {
     world.firstStartsAt = 1140000;
     // Pause in the frame that hears order 46: zoom, twist and lens freeze.
     world.onFrame = [] {
-        if (world.module == at(46, 0)) demo.paused = 1;
+        if (world.module == at(46, 0)) demo.timeline.paused = 1;
     };
     run();
     EXPECT_EQ(keepRunning, 0);  // the music still ended every wait
@@ -493,24 +526,24 @@ TEST_F(SequencerTest, AQuitInTheMiddleOfAnyWaitStopsNothingAndChangesNothing) {
         std::function<bool()> quitWhen;
     };
     auto module = [](int order, int row) {
-        return [=] { return demo.SceneState == 2 && world.module == at(order, row); };
+        return [=] { return demo.timeline.SceneState == 2 && world.module == at(order, row); };
     };
     std::vector<Wait> waits = {
-        {"scene 0", [] { return demo.SceneState == 0 && world.frames == 2; }},
-        {"first wave", [] { return demo.SceneState == 1 && world.first == 600000; }},
+        {"scene 0", [] { return demo.timeline.SceneState == 0 && world.frames == 2; }},
+        {"first wave", [] { return demo.timeline.SceneState == 1 && world.first == 600000; }},
         {"order 41", module(40, 16)},
         {"order 44", module(42, 16)},
         {"order 46", module(45, 16)},
         {"order 49", module(47, 16)},
         {"order 49 row 32", module(49, 16)},
         {"order 52", module(50, 16)},
-        {"second wave", [] { return demo.SceneState == -1 && world.second == 100000; }},
+        {"second wave", [] { return demo.timeline.SceneState == -1 && world.second == 100000; }},
     };
     for (const Wait& wait : waits) {
         SCOPED_TRACE(wait.name);
         demo = DemoState{};
-        demo.appWindow = &window->appWindow;
-        demo.keyTable = &window->keyTable;
+        demo.startup.appWindow = &window->appWindow;
+        demo.startup.keyTable = &window->keyTable;
         startPass();
         world.quitWhen = wait.quitWhen;
         run();
@@ -524,10 +557,10 @@ TEST_F(SequencerTest, AQuitInTheMiddleOfAnyWaitStopsNothingAndChangesNothing) {
 
 TEST_F(SequencerTest, AfterAToggleTheTimelineResumesFromTheStateItFinds) {
     // Pass 1 is cut off in the wait for order 49 (lens on, twisting).
-    world.quitWhen = [] { return demo.SceneState == 2 && world.module == at(47, 16); };
+    world.quitWhen = [] { return demo.timeline.SceneState == 2 && world.module == at(47, 16); };
     run();
     ASSERT_TRUE(world.quit);
-    const float twist = demo.twistAngle, rotation = demo.rotation;
+    const float twist = demo.timeline.twistAngle, rotation = demo.timeline.rotation;
     EXPECT_GT(twist, 0.0f);
 
     // Pass 2, with the channels a new start-up opened (here: the same
@@ -554,9 +587,9 @@ TEST_F(SequencerTest, AfterAToggleTheTimelineResumesFromTheStateItFinds) {
 
     // Cut off after the bounce ended: it never comes back.
     startPass();
-    world.quitWhen = [] { return demo.SceneState == 2 && world.module == at(50, 0); };
+    world.quitWhen = [] { return demo.timeline.SceneState == 2 && world.module == at(50, 0); };
     run();
-    ASSERT_FALSE(demo.lensBounce);
+    ASSERT_FALSE(demo.timeline.lensBounce);
     startPass();
     run();
     EXPECT_EQ(keepRunning, 0);  // this pass played to the end
@@ -568,47 +601,39 @@ TEST_F(SequencerTest, AfterAToggleInSceneZeroTheNewModulePlaysTheSceneOn) {
     world.quitWhen = [] { return world.frames == 3; };
     run();
     ASSERT_TRUE(world.quit);
-    EXPECT_FLOAT_EQ(demo.orbitAngle, 1.8f);
+    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 1.8f);
     startPass();
     world.sceneEndsAtFrame = 2;
-    world.quitWhen = [] { return demo.SceneState == 1; };
+    world.quitWhen = [] { return demo.timeline.SceneState == 1; };
     run();
     std::vector<std::string> expected = {"0: playModule 11", "2: stop 11",
                                          "2: playStream 22 restart"};
     EXPECT_EQ(world.log, expected);
-    EXPECT_FLOAT_EQ(demo.orbitAngle, 3.0f);  // the orbit goes on from where it was
+    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 3.0f);  // the orbit goes on from where it was
 }
 
 // ---- through the real frame loop ------------------------------------------
 
 namespace {
 
-// The frame observer runs inside the real runFrame, after drawing: the
-// world moves as the frame's sound update would, the virtual clock by 16 ms.
+// The frames draw for real (the zoom tunnel, the lens scene) before the
+// world moves, 16 ms apart, and a real Escape key can be pressed after one.
 int escapeAtFrame = -1;
-void observeRealFrame(AppWindow* appWindow) {
-    world.frames++;
-    world.seen.push_back(Seen{demo.SceneState, demo.demoTime, demo.zoom, demo.rotation,
-                              demo.twistAngle, demo.lensClock, demo.lensActive,
-                              demo.lensBounce, world.module});
-    moveWorld();
-    platform::advanceVirtualClock(16);
-    if (world.frames == escapeAtFrame) pushKey(*appWindow, SDLK_ESCAPE, true);
+void drawForReal() {
+    drawFrame();
+    noteAndMove();
+    if (world.frames == escapeAtFrame) pushKey(*demo.startup.appWindow, SDLK_ESCAPE, true);
 }
 
 struct RealFrameTest : SequencerTest {
     void SetUp() override {
-        platform::useVirtualClock(1000, 5000);
         SequencerTest::SetUp();
-        sequencerFrame = runFrame;
-        setFrameObserver(observeRealFrame);
+        AppCallbacks callbacks = demoCallbacks();
+        callbacks.draw = drawForReal;
+        setAppCallbacks(callbacks);
+        world.frameMs = 16;
         escapeAtFrame = -1;
-        demo.SceneState = 1;  // scene 0's drawing is its own business
-    }
-    void TearDown() override {
-        setFrameObserver(nullptr);
-        SequencerTest::TearDown();
-        platform::useRealClock();
+        demo.timeline.SceneState = 1;  // scene 0's drawing is its own business
     }
 };
 
@@ -636,8 +661,8 @@ TEST_F(RealFrameTest, EscapeDuringTheTunnelLeavesEverythingPlaying) {
                                          "0: playStream 22 restart"};
     EXPECT_EQ(world.log, expected);
     EXPECT_TRUE(world.firstPlaying);
-    EXPECT_EQ(demo.rotation, 15.0f);
-    EXPECT_EQ(demo.SceneState, 1);
+    EXPECT_EQ(demo.timeline.rotation, 15.0f);
+    EXPECT_EQ(demo.timeline.SceneState, 1);
     EXPECT_EQ(keepRunning, 0);
 }
 
@@ -646,16 +671,12 @@ TEST_F(SequencerTest, SceneZeroIsTimedFromWhenItsMusicIsFirstHeard) {
     // until 1.2 s. The sound device then takes two frames to begin, and the
     // module's start is heard in the third: the mark follows the clock to
     // the time the output gives for it, and then stays.
-    platform::useVirtualClock(1000);
     counterFrequency = 1000;
     clockMarkSeconds = 0.1f;
     platform::advanceVirtualClock(1200);
     untilHeard = {0.0116, 0.0116, 0.005, -0.01, -0.02};
     std::vector<float> marks;
-    world.onFrame = [&]() {
-        marks.push_back(clockMarkSeconds);
-        platform::advanceVirtualClock(20);
-    };
+    world.onFrame = [&]() { marks.push_back(clockMarkSeconds); };
     world.sceneEndsAtFrame = 6;
     run();
     const std::vector<float> expected = {1.2116f, 1.2316f, 1.245f, 1.245f, 1.245f, 1.245f};
@@ -663,16 +684,14 @@ TEST_F(SequencerTest, SceneZeroIsTimedFromWhenItsMusicIsFirstHeard) {
     marks.resize(expected.size());
     EXPECT_EQ(marks, expected);
     untilHeard.clear();
-    platform::useRealClock();
 }
 
 TEST_F(SequencerTest, ADeviceThatNeverTakesSoundHoldsSceneZeroBackFiveSecondsAtMost) {
-    platform::useVirtualClock(1000);
     counterFrequency = 1000;
     untilHeard = {0.0116};
+    world.frameMs = 100;
     float markAtFiveSeconds = 0.0f;
     world.onFrame = [&]() {
-        platform::advanceVirtualClock(100);
         if (platform::performanceCounter() == 5100) markAtFiveSeconds = clockMarkSeconds;
     };
     world.sceneEndsAtFrame = 80;
@@ -680,5 +699,4 @@ TEST_F(SequencerTest, ADeviceThatNeverTakesSoundHoldsSceneZeroBackFiveSecondsAtM
     EXPECT_EQ(clockMarkSeconds, markAtFiveSeconds);
     EXPECT_LT(clockMarkSeconds, 5.2f);
     untilHeard.clear();
-    platform::useRealClock();
 }

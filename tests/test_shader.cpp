@@ -43,8 +43,8 @@ struct ShaderTest : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(window.ok);
         context = shader::createContext();
-        vertexProfile = shader::latestProfile(shader::Stage::Vertex);
-        fragmentProfile = shader::latestProfile(shader::Stage::Fragment);
+        vertexProfile = shader::latestProfile(shader::Stage::vertex);
+        fragmentProfile = shader::latestProfile(shader::Stage::fragment);
         ASSERT_NE(context, 0u);
         ASSERT_NE(vertexProfile, 0u);
         ASSERT_NE(fragmentProfile, 0u);
@@ -352,7 +352,7 @@ void main() {
     shader::setModelViewProjection(amplitude);
     shader::setParameter1f(shader::namedParameter(p, "ModelViewProj"), 1.0f);
     shader::disableProfile(vertexProfile);
-    EXPECT_EQ(shader::lastError(), shader::NoError);
+    EXPECT_EQ(shader::lastError(), shader::noError);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -363,42 +363,42 @@ TEST_F(ShaderTest, FailuresGiveANullProgramAndAReadableError) {
                                                    "    gl_Position = undeclaredThing;\n}\n");
     EXPECT_EQ(shader::createProgramFromFile(context, broken.c_str(), vertexProfile, "main"), 0u);
     int error = shader::lastError();
-    EXPECT_EQ(error, shader::CompileError);
+    EXPECT_EQ(error, shader::compileError);
     std::string text = shader::errorString(error);
     EXPECT_NE(text.find(broken), std::string::npos) << text;
     EXPECT_NE(text.find("vertex program does not compile"), std::string::npos) << text;
     EXPECT_NE(text.find("undeclaredThing"), std::string::npos) << text;
     EXPECT_NE(text.find("0:3("), std::string::npos) << text;  // the file's own line
-    EXPECT_EQ(shader::lastError(), shader::NoError);
-    EXPECT_EQ(std::string(shader::errorString(shader::CompileError)), text);
+    EXPECT_EQ(shader::lastError(), shader::noError);
+    EXPECT_EQ(std::string(shader::errorString(shader::compileError)), text);
 
     // Without #version the line numbers are still the file's.
     std::string unversioned = writeProgram("unversioned.cg", "void main() {\n  gl_FragColor = x;\n}\n");
     EXPECT_EQ(shader::createProgramFromFile(context, unversioned.c_str(), fragmentProfile, nullptr), 0u);
-    EXPECT_EQ(shader::lastError(), shader::CompileError);
-    text = shader::errorString(shader::CompileError);
+    EXPECT_EQ(shader::lastError(), shader::compileError);
+    text = shader::errorString(shader::compileError);
     EXPECT_NE(text.find("0:2("), std::string::npos) << text;
 
     std::string missing = writeProgram("placeholder", "") + ".absent.cg";
     EXPECT_EQ(shader::createProgramFromFile(context, missing.c_str(), vertexProfile, "main"), 0u);
-    EXPECT_EQ(shader::lastError(), shader::FileError);
-    text = shader::errorString(shader::FileError);
+    EXPECT_EQ(shader::lastError(), shader::fileError);
+    text = shader::errorString(shader::fileError);
     EXPECT_NE(text.find(missing), std::string::npos) << text;
     EXPECT_NE(text.find("No such file"), std::string::npos) << text;
 
     std::string noMain = writeProgram("nomain.cg", "float f() { return 1.0; }\n");
     EXPECT_EQ(shader::createProgramFromFile(context, noMain.c_str(), fragmentProfile, "main"), 0u);
-    EXPECT_EQ(shader::lastError(), shader::LinkError);
-    text = shader::errorString(shader::LinkError);
+    EXPECT_EQ(shader::lastError(), shader::linkError);
+    text = shader::errorString(shader::linkError);
     EXPECT_NE(text.find(noMain + ": the fragment program does not link"), std::string::npos) << text;
 
     std::string fine = writeProgram("fine.cg", "void main() { gl_Position = gl_Vertex; }\n");
     EXPECT_EQ(shader::createProgramFromFile(context, fine.c_str(), vertexProfile, "start"), 0u);
-    EXPECT_EQ(shader::lastError(), shader::InvalidArgument);
+    EXPECT_EQ(shader::lastError(), shader::invalidArgument);
     EXPECT_EQ(shader::createProgramFromFile(context, nullptr, vertexProfile, "main"), 0u);
-    EXPECT_EQ(shader::lastError(), shader::InvalidArgument);
+    EXPECT_EQ(shader::lastError(), shader::invalidArgument);
     EXPECT_EQ(shader::createProgramFromFile(context, fine.c_str(), 0, "main"), 0u);
-    EXPECT_NE(shader::lastError(), shader::NoError);
+    EXPECT_NE(shader::lastError(), shader::noError);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -415,7 +415,7 @@ TEST(ShaderHandles, NullAndStaleHandlesAreHarmless) {
         TestWindow first(kSize, kSize);
         ASSERT_TRUE(first.ok);
         oldContext = shader::createContext();
-        oldProfile = shader::latestProfile(shader::Stage::Fragment);
+        oldProfile = shader::latestProfile(shader::Stage::fragment);
         oldProgram = shader::createProgramFromFile(oldContext, blue.c_str(), oldProfile, "main");
         ASSERT_NE(oldProgram, 0u);
         oldParameter = shader::namedParameter(oldProgram, "v");
@@ -424,18 +424,18 @@ TEST(ShaderHandles, NullAndStaleHandlesAreHarmless) {
     }
     // No GL context at all.
     EXPECT_EQ(shader::createContext(), 0u);
-    EXPECT_EQ(shader::lastError(), shader::NoContext);
+    EXPECT_EQ(shader::lastError(), shader::noContext);
     shader::setModelViewProjection(oldParameter);
     shader::setParameter1f(oldParameter, 1.0f);
     shader::enableProfile(oldProfile);
 
     TestWindow second(kSize, kSize);
     ASSERT_TRUE(second.ok);
-    EXPECT_EQ(shader::latestProfile(shader::Stage::Vertex), 0u);  // no context made yet
+    EXPECT_EQ(shader::latestProfile(shader::Stage::vertex), 0u);  // no context made yet
     shader::lastError();
     shader::Context context = shader::createContext();
     ASSERT_NE(context, 0u);
-    shader::Profile fragmentProfile = shader::latestProfile(shader::Stage::Fragment);
+    shader::Profile fragmentProfile = shader::latestProfile(shader::Stage::fragment);
 
     shader::loadProgram(0);
     shader::bindProgram(0);
@@ -459,7 +459,7 @@ TEST(ShaderHandles, NullAndStaleHandlesAreHarmless) {
     shader::setParameter1f(oldParameter, 1.0f);
     EXPECT_EQ(shader::namedParameter(oldProgram, "v"), 0u);
     EXPECT_EQ(shader::createProgramFromFile(oldContext, "data/none.cg", fragmentProfile, "main"), 0u);
-    EXPECT_NE(shader::lastError(), shader::NoError);
+    EXPECT_NE(shader::lastError(), shader::noError);
     EXPECT_EQ(currentGLProgram(), 0u);
 
     glMatrixMode(GL_PROJECTION);

@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
+#include "support/test_backends.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,8 @@ int framesInPass = 0;
 int lastBuilds = 0;
 std::function<void(AppWindow*, int pass, int frame)> script;
 
-void observe(AppWindow* appWindow) {
+void observe(AppWindow* appWindow, platform::FrameMoment moment) {
+    if (moment != platform::FrameMoment::drawn) return;
     if (windowStats.builds != lastBuilds) {
         lastBuilds = windowStats.builds;
         framesInPass = 0;
@@ -42,16 +44,17 @@ void observe(AppWindow* appWindow) {
     script(appWindow, static_cast<int>(passes.size()), framesInPass);
 }
 
-int runScripted(TestApp& app, std::function<void(AppWindow*, int, int)> steps) {
+int runScripted(TestApp& app, std::function<void(AppWindow*, int, int)> steps, bool paced = false) {
     passes.clear();
     framesInPass = 0;
     windowStats = WindowStats{};
     lastBuilds = 0;
     script = std::move(steps);
-    setFrameObserver(observe);
-    int status = runPasses(&app.appClass, &app.appWindow, &app.keyTable);
-    setFrameObserver(nullptr);
-    return status;
+    platform::Backends backends = testBackends();
+    backends.frameHook = observe;
+    backends.pacedByDisplay = paced;
+    platform::useBackends(backends);
+    return runPasses(demoCallbacks(), &app.appClass, &app.appWindow, &app.keyTable);
 }
 
 bool displayOffersDemoMode() {
@@ -126,13 +129,12 @@ TEST(PassLoop, EveryBuildAsksTheDisplayToPaceItsFrames) {
     const bool honoured = driverHonoursVerticalSync();
     TestApp app;
     app.appWindow.fullscreen = 0;
-    syncToDisplay = true;  // as the program has it
     std::vector<int> inForce;
     int status = runScripted(app, [&](AppWindow* w, int pass, int frame) {
         if (frame != 2) return;
         inForce.push_back(SDL_GL_GetSwapInterval());
         pushKey(*w, pass == 1 ? SDLK_F1 : SDLK_ESCAPE, true);
-    });
+    }, /*paced=*/true);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(windowStats.builds, 2);
     EXPECT_EQ(windowStats.syncRequests, 2);
@@ -147,7 +149,7 @@ TEST(PassLoop, EveryBuildAsksTheDisplayToPaceItsFrames) {
 }
 
 TEST(PassLoop, ToolsAndTestsRunUnpaced) {
-    TestApp app;  // switches pacing off, as demo-capture and demo-bench do
+    TestApp app;  // on the tests' backends: unpaced, as demo-capture and demo-bench run
     app.appWindow.fullscreen = 0;
     int interval = -2;
     int status = runScripted(app, [&](AppWindow* w, int, int frame) {

@@ -1,7 +1,7 @@
 // The soak: twenty fullscreen toggles spread over the whole timeline, in the
 // program's own pass loop, start-up and sequencer, on the virtual clock and
 // the offline sound sink (one frame of time per frame, as demo-capture runs
-// it). F1 is pressed by key events pushed from the frame observer, held for
+// it). F1 is pressed by key events pushed from the frame hook, held for
 // one frame, as a viewer would.
 //
 // It needs a screen exactly the window's size, so that every fullscreen
@@ -17,14 +17,15 @@
 // reached; any later scene restarts the zoom tunnel's music from step 3 with
 // SceneState and the lens values kept until the steps that set them). And
 // across the passes: the heap flat (no memory of a pass is left behind).
+#include "support/test_backends.h"
 #include "support/test_window.h"
 
+#include "app/backends.h"
 #include "app/clock.h"
 #include "app/frame.h"
 #include "app/gl.h"
 #include "app/notice.h"
 #include "app/shell.h"
-#include "app/sound/layer.h"
 #include "app/sound/sound.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
@@ -89,15 +90,16 @@ const Toggle kSchedule[20] = {
 };
 
 bool playing(sound::Channel channel) {
-    const sound::detail::ChannelRecord* record = sound::detail::find(channel);
-    return record && record->playing;
+    for (const sound::ChannelInfo& held : sound::channelsHeld())
+        if (held.handle == channel) return held.playing;
+    return false;
 }
 
 Step stepNow() {
     // Scene 0 sets SceneState 1 itself while drawing its last frame.
-    if (demo.SceneState == 0 || (demo.SceneState == 1 && playing(demo.moduleHandle)))
-        return static_cast<Step>(phase1 + (demo.scenePhase - 1));
-    if (playing(demo.moduleHandle)) {
+    if (demo.timeline.SceneState == 0 || (demo.timeline.SceneState == 1 && playing(demo.startup.moduleHandle)))
+        return static_cast<Step>(phase1 + (demo.polyhedra.scenePhase - 1));
+    if (playing(demo.startup.moduleHandle)) {
         MusicPosition at = readMusicPosition();
         if (at.order < 41) return beforeLens;
         if (at.order < 44) return lensWanders;
@@ -106,7 +108,7 @@ Step stepNow() {
         if (at.order == 49 && at.row < 32) return lensFalls;
         return spin;
     }
-    return playing(demo.secondStream) ? closing : tunnel;
+    return playing(demo.startup.secondStream) ? closing : tunnel;
 }
 
 // What a pass left behind when its last frame reported the toggle.
@@ -173,15 +175,14 @@ long heapKb() {
 
 // The sequencer's frames pass through here: when one reports the quit that
 // ends a pass, the state the next pass finds is the state now.
-int frameAndNoteTheEnd(AppWindow* appWindow, FrameReport* report) {
-    int result = runFrame(appWindow, report);
-    if (result == 0) {
-        soak->left = PassEnd{demo.SceneState, demo.scenePhase, demo.phaseStart,
-                             demo.zoom,       demo.rotation,   demo.twistAngle,
-                             demo.lensActive, demo.lensBounce,
-                             std::max({demo.moduleHandle, demo.firstStream, demo.secondStream})};
-    }
-    return result;
+// The timeline, then what the pass left (a quit ends it at once, changing
+// nothing).
+void timelineAndNoteTheEnd(AppWindow* appWindow) {
+    runSequencer(appWindow);
+    soak->left = PassEnd{demo.timeline.SceneState, demo.polyhedra.scenePhase, demo.polyhedra.phaseStart,
+                         demo.timeline.zoom,       demo.timeline.rotation,   demo.timeline.twistAngle,
+                         demo.timeline.lensActive, demo.timeline.lensBounce,
+                         std::max({demo.startup.moduleHandle, demo.startup.firstStream, demo.startup.secondStream})};
 }
 
 // The first frame of a pass after a toggle.
@@ -192,67 +193,68 @@ void checkResumed(Soak& s) {
         fault("the pass is not in the other display mode");
     bool inForce = (SDL_GetWindowFlags(s.appWindow->window) & SDL_WINDOW_FULLSCREEN) != 0;
     if (inForce != wantFullscreen) fault("the window's fullscreen flag does not match the mode");
-    if (demo.moduleHandle <= left.lastHandle || demo.firstStream <= left.lastHandle ||
-        demo.secondStream <= left.lastHandle)
+    if (demo.startup.moduleHandle <= left.lastHandle || demo.startup.firstStream <= left.lastHandle ||
+        demo.startup.secondStream <= left.lastHandle)
         fault("the start-up did not open the sound anew");
-    if (demo.phaseStart != left.phaseStart) fault("phaseStart changed across the toggle");
+    if (demo.polyhedra.phaseStart != left.phaseStart) fault("phaseStart changed across the toggle");
 
     if (left.scene == 0) {
         // Steps 1-2 again on the new module; the scene in the phase it had.
-        if (demo.SceneState != 0) fault("scene 0 did not resume");
-        if (demo.scenePhase != left.phase)
-            fault("scene 0 resumed in phase " + std::to_string(demo.scenePhase) + ", not " +
+        if (demo.timeline.SceneState != 0) fault("scene 0 did not resume");
+        if (demo.polyhedra.scenePhase != left.phase)
+            fault("scene 0 resumed in phase " + std::to_string(demo.polyhedra.scenePhase) + ", not " +
                   std::to_string(left.phase));
         MusicPosition at = readMusicPosition();
-        if (!playing(demo.moduleHandle) || at.order != 0)
+        if (!playing(demo.startup.moduleHandle) || at.order != 0)
             fault("the new module does not play from its start");
         return;
     }
     // From step 3 on: the tunnel's wave from its start, SceneState and the
     // lens values as they were, the zoom of step 6.
-    if (demo.SceneState != left.scene)
-        fault("SceneState " + std::to_string(demo.SceneState) + " instead of the kept " +
+    if (demo.timeline.SceneState != left.scene)
+        fault("SceneState " + std::to_string(demo.timeline.SceneState) + " instead of the kept " +
               std::to_string(left.scene));
-    if (playing(demo.moduleHandle)) fault("the module plays during the tunnel's wave");
-    if (!playing(demo.firstStream) || sound::position(demo.firstStream) > 2 * (44100 / kFps) * kBytesPerFrame)
+    if (playing(demo.startup.moduleHandle)) fault("the module plays during the tunnel's wave");
+    if (!playing(demo.startup.firstStream) || sound::position(demo.startup.firstStream) > 2 * (44100 / kFps) * kBytesPerFrame)
         fault("the tunnel's wave does not play from its start");
-    if (demo.zoom != 0.5f) fault("zoom is not step 6's 0.5");
-    if (!(demo.demoTime >= 0.0f && demo.demoTime < 0.02f)) fault("demoTime was not reset");
-    if (demo.rotation != left.rotation) fault("rotation was not kept");
-    if (demo.twistAngle != left.twistAngle) fault("twistAngle was not kept");
-    if (demo.lensActive != left.lensActive) fault("lensActive was not kept");
-    if (demo.lensBounce != left.lensBounce) fault("lensBounce was not kept");
+    if (demo.timeline.zoom != 0.5f) fault("zoom is not step 6's 0.5");
+    if (!(demo.timeline.demoTime >= 0.0f && demo.timeline.demoTime < 0.02f)) fault("demoTime was not reset");
+    if (demo.timeline.rotation != left.rotation) fault("rotation was not kept");
+    if (demo.timeline.twistAngle != left.twistAngle) fault("twistAngle was not kept");
+    if (demo.timeline.lensActive != left.lensActive) fault("lensActive was not kept");
+    if (demo.timeline.lensBounce != left.lensBounce) fault("lensBounce was not kept");
 }
 
 // Every pass draws with textures of its own context: names handed out in
 // an earlier one mean nothing here.
 void checkTextures() {
-    const GLuint scene0[] = {demo.chessboardTexture, demo.scratchTexture, demo.logoTexture};
+    const GLuint scene0[] = {demo.polyhedra.chessboardTexture, demo.polyhedra.scratchTexture, demo.polyhedra.logoTexture};
     for (GLuint name : scene0)
         if (!glIsTexture(name)) fault("scene 0's texture " + std::to_string(name) + " is none of this context");
-    for (GLuint name : demo.lensSceneTextures)
+    for (GLuint name : demo.lens.lensSceneTextures)
         if (!glIsTexture(name)) fault("texture " + std::to_string(name) + " is none of this context");
 }
 
 // Every frame: the sound layer holds this pass's three channels, nothing
 // else, and at most one module plays.
 void checkSound() {
-    const auto& channels = sound::detail::layer.channels;
+    const std::vector<sound::ChannelInfo> channels = sound::channelsHeld();
     if (channels.size() != 3) {
         fault("the sound layer holds " + std::to_string(channels.size()) + " channels");
         return;
     }
     int modulesPlaying = 0;
     for (const auto& record : channels) {
-        if (record.handle != demo.moduleHandle && record.handle != demo.firstStream &&
-            record.handle != demo.secondStream)
+        if (record.handle != demo.startup.moduleHandle && record.handle != demo.startup.firstStream &&
+            record.handle != demo.startup.secondStream)
             fault("a channel of an earlier pass is still there");
-        if (record.playing && record.kind == sound::detail::ChannelKind::module) modulesPlaying++;
+        if (record.playing && record.isModule) modulesPlaying++;
     }
     if (modulesPlaying > 1) fault("more than one module plays");
 }
 
-void observe(AppWindow* appWindow) {
+void observe(AppWindow* appWindow, platform::FrameMoment moment) {
+    if (moment != platform::FrameMoment::drawn) return;
     Soak& s = *soak;
     s.appWindow = appWindow;
     if (windowStats.builds != s.pass) {
@@ -261,7 +263,7 @@ void observe(AppWindow* appWindow) {
         s.step = stepNow();
         if (s.pass > 1) checkResumed(s);
         checkTextures();
-        s.passes.push_back(PassRecord{s.pass, s.step, demo.SceneState, appWindow->fullscreen == 1,
+        s.passes.push_back(PassRecord{s.pass, s.step, demo.timeline.SceneState, appWindow->fullscreen == 1,
                                       residentKb() - mixKb(), heapKb() - mixKb()});
     }
     Step step = stepNow();
@@ -269,20 +271,20 @@ void observe(AppWindow* appWindow) {
     // steps 10-12 the order, zoom and rotation.
     if (s.step == tunnel && step != tunnel && step != closing) {
         MusicPosition at = readMusicPosition();
-        if (demo.SceneState != 2 || at.order != 39 || demo.zoom != 2.0f || demo.rotation != 0.0f)
-            fault("the lens scene began with SceneState " + std::to_string(demo.SceneState) +
+        if (demo.timeline.SceneState != 2 || at.order != 39 || demo.timeline.zoom != 2.0f || demo.timeline.rotation != 0.0f)
+            fault("the lens scene began with SceneState " + std::to_string(demo.timeline.SceneState) +
                   ", order " + std::to_string(at.order) + " row " + std::to_string(at.row) +
-                  ", zoom " + std::to_string(demo.zoom) + ", rotation " +
-                  std::to_string(demo.rotation) + ", not as steps 9-12 set them");
+                  ", zoom " + std::to_string(demo.timeline.zoom) + ", rotation " +
+                  std::to_string(demo.timeline.rotation) + ", not as steps 9-12 set them");
     }
     if (step != s.step) s.framesInStep = 0;
     s.step = step;
     s.framesInStep++;
     checkSound();
 
-    if (s.bounceOver && demo.lensBounce) fault("lensBounce came back");
-    if (!demo.lensBounce) s.bounceOver = true;
-    if (demo.SceneState == -1 && sound::position(demo.secondStream) >= 240000 - 44100 / kFps * kBytesPerFrame)
+    if (s.bounceOver && demo.timeline.lensBounce) fault("lensBounce came back");
+    if (!demo.timeline.lensBounce) s.bounceOver = true;
+    if (demo.timeline.SceneState == -1 && sound::position(demo.startup.secondStream) >= 240000 - 44100 / kFps * kBytesPerFrame)
         s.endSeen = true;
 
     if (s.releaseNext) {
@@ -291,9 +293,9 @@ void observe(AppWindow* appWindow) {
     } else if (s.toggles < std::size(kSchedule)) {
         const Toggle& next = kSchedule[s.toggles];
         if (step == next.step && s.framesInStep >= next.afterFrames) {
-            if (demo.SceneState != next.scene)
+            if (demo.timeline.SceneState != next.scene)
                 fault("the toggle meant for SceneState " + std::to_string(next.scene) + " came in " +
-                      std::to_string(demo.SceneState));
+                      std::to_string(demo.timeline.SceneState));
             pushKey(*appWindow, SDLK_F1, true);
             s.releaseNext = true;
             s.toggles++;
@@ -325,12 +327,13 @@ TEST(Soak, TwentyTogglesAcrossTheTimeline) {
                      << " (xvfb-run -s \"-screen 0 " << kWidth << "x" << kHeight << "x24\")";
     Soak state;
     soak = &state;
-    platform::setNoticeSink(platform::recordNotice);
-    platform::useVirtualClock(static_cast<std::int64_t>(kFps) * kUnitsPerFrame);
-    sound::useOfflineOutput();
+    platform::Backends backends = testBackendsOnVirtualClock(static_cast<std::int64_t>(kFps) * kUnitsPerFrame);
+    backends.soundOutput = platform::SoundOutput::offline;
+    backends.frameHook = observe;
+    platform::useBackends(backends);
     glErrorChecks.enabled = true;
-    setFrameObserver(observe);
-    sequencerFrame = frameAndNoteTheEnd;
+    AppCallbacks callbacks = demoCallbacks();
+    callbacks.runTimeline = timelineAndNoteTheEnd;
 
     static AppClass appClass;
     static AppWindow appWindow;
@@ -338,11 +341,9 @@ TEST(Soak, TwentyTogglesAcrossTheTimeline) {
     setAppDefaults(&appClass, &appWindow, &keyTable);
     appWindow.width = kWidth;
     appWindow.height = kHeight;
-    int status = runPasses(&appClass, &appWindow, &keyTable);
-
-    sequencerFrame = runFrame;
-    setFrameObserver(nullptr);
+    int status = runPasses(callbacks, &appClass, &appWindow, &keyTable);
     soak = nullptr;
+    platform::useBackends(testBackends());
 
     // Memory at each pass's first frame, less the recorded mix.
     std::printf("pass  first step                 SceneState  mode        RSS MB   heap MB\n");
@@ -373,7 +374,7 @@ TEST(Soak, TwentyTogglesAcrossTheTimeline) {
     EXPECT_EQ(state.toggles, std::size(kSchedule));
     EXPECT_EQ(windowStats.builds, 21);
     EXPECT_EQ(windowStats.teardowns, 21);
-    EXPECT_EQ(demo.SceneState, -1);
+    EXPECT_EQ(demo.timeline.SceneState, -1);
     EXPECT_TRUE(state.endSeen) << "the last pass did not play the closing stretch to its end";
     EXPECT_EQ(glErrorChecks.errors, 0u);
     EXPECT_TRUE(platform::recordedNotices().empty()) << platform::recordedNotices().front();
@@ -381,21 +382,26 @@ TEST(Soak, TwentyTogglesAcrossTheTimeline) {
 
 // The GL check the soak relies on: each error is one stderr line naming the
 // frame, counted; with the check off, errors are left for whoever asks.
-void raiseAnError(AppWindow*) { glMatrixMode(GL_TEXTURE_2D); }
+void raiseAnError(AppWindow*, platform::FrameMoment moment) {
+    if (moment == platform::FrameMoment::drawn) glMatrixMode(GL_TEXTURE_2D);
+}
 
 TEST(GlErrorChecks, EachErrorIsOneLineNamingWhereItCameFrom) {
+    platform::useBackends(testBackends());
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    demo.SceneState = -1;  // the closing stretch draws nothing
+    demo.timeline.SceneState = -1;  // the closing stretch draws nothing
     glErrorChecks = GlErrorChecks{true, 41, 0};
     FrameReport report;
 
     testing::internal::CaptureStderr();
     glEnable(0x1234);  // raised between frames
     ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
-    setFrameObserver(raiseAnError);  // raised after the check of frame 42
+    platform::Backends raising = testBackends();
+    raising.frameHook = raiseAnError;  // raised after the check of frame 42
+    platform::useBackends(raising);
     ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
-    setFrameObserver(nullptr);
+    platform::useBackends(testBackends());
     ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "GL error GL_INVALID_ENUM (0x0500) before frame 41\n"

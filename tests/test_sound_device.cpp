@@ -44,7 +44,7 @@ TEST(SoundDevice, DummyDevicePlaysAndPositionsAdvanceWithoutGoingBack) {
 
 TEST(SoundDevice, WithoutADeviceTheMusicKeepsTimeOnTheClock) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    platform::useVirtualClock(1000);
+    platform::useBackends(testBackendsOnVirtualClock(1000));
     EXPECT_EQ(sound::init(nullptr, rate), 0);
     EXPECT_NE(std::string(sound::lastError()).find("sound device"), std::string::npos) << sound::lastError();
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
@@ -63,7 +63,7 @@ TEST(SoundDevice, WithoutADeviceTheMusicKeepsTimeOnTheClock) {
     EXPECT_EQ(sound::position(module), orderRow(0, 8));
     EXPECT_EQ(sound::position(wave), 44100u * 4);
     sound::shutdown();
-    platform::useRealClock();
+    platform::useBackends(testBackends());
     unsetenv("SDL_AUDIODRIVER");
 }
 

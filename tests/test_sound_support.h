@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/sound/sound.h"
+#include "support/test_backends.h"
 #include "test_sound_files.h"
 
 #include <libopenmpt/libopenmpt.hpp>
@@ -70,14 +71,16 @@ inline std::string scratchFile(const std::string& name, const std::vector<std::u
 // The offline output, open for one scope.
 struct OfflineSound {
     explicit OfflineSound(int bufferMs = 200) {
-        sound::useOfflineOutput();
+        platform::Backends offline = testBackends();
+        offline.soundOutput = platform::SoundOutput::offline;
+        platform::useBackends(offline);
         sound::init(nullptr, rate);
         sound::setUpdatePeriod(0);
         sound::setBufferLength(bufferMs);
     }
     ~OfflineSound() {
         sound::shutdown();
-        sound::useDeviceOutput();
+        platform::useBackends(testBackends());
     }
 };
 

@@ -7,6 +7,7 @@
 #include "app/window.h"
 #include "demo/demo_state.h"
 #include "demo/sequencer.h"
+#include "support/test_backends.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,12 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <iterator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -56,7 +62,7 @@ sound::Channel openable(const char* path, sound::Channel channel) {
 sound::Channel recordLoadModule(const char* path) {
     // The window and key table are stored only after the three loads.
     calls.push_back(std::string("loadModule ") + path +
-                    (demo.appWindow ? " (after the stores)" : ""));
+                    (demo.startup.appWindow ? " (after the stores)" : ""));
     return openable(path, 11);
 }
 sound::Channel recordCreateStream(const char* path) {
@@ -65,8 +71,8 @@ sound::Channel recordCreateStream(const char* path) {
 }
 void recordPrebuffer(sound::Channel channel) {
     // Prebuffering comes last: everything else is made by then.
-    bool madeBefore = demo.lensSceneTextures[4] != 0 && counterFrequency != 0 &&
-                      demo.glActiveTextureARB != nullptr;
+    bool madeBefore = demo.lens.lensSceneTextures[4] != 0 && counterFrequency != 0 &&
+                      demo.gl.glActiveTextureARB != nullptr;
     calls.push_back("prebuffer " + std::to_string(channel) +
                     (madeBefore ? "" : " (before the set-up)"));
 }
@@ -82,11 +88,36 @@ const char* initError() {
 }
 double notPlaying(sound::Channel) { return 0.0; }
 
-const SoundCalls recordingSound = {recordInit,       recordUpdatePeriod, recordBufferLength,
-                                   recordLoadModule, recordCreateStream, recordPrebuffer,
-                                   ignorePlay,       ignorePlayStream,   ignorePlay,
-                                   noPosition,       ignoreJump,         recordShutdown,
-                                   fullLength,       initError,          notPlaying};
+void ignoreUpdate() {}
+
+sound::Operations recordingOperations() {
+    sound::Operations operations = sound::layerOperations();
+    operations.init = recordInit;
+    operations.setUpdatePeriod = recordUpdatePeriod;
+    operations.setBufferLength = recordBufferLength;
+    operations.loadModule = recordLoadModule;
+    operations.createStream = recordCreateStream;
+    operations.prebuffer = recordPrebuffer;
+    operations.playModule = ignorePlay;
+    operations.playStream = ignorePlayStream;
+    operations.stop = ignorePlay;
+    operations.position = noPosition;
+    operations.setModuleOrder = ignoreJump;
+    operations.update = ignoreUpdate;
+    operations.shutdown = recordShutdown;
+    operations.length = fullLength;
+    operations.lastError = initError;
+    operations.secondsUntilHeard = notPlaying;
+    return operations;
+}
+const sound::Operations recordingSound = recordingOperations();
+
+// The backends with the recording sound layer, or with the real one.
+void useSound(const sound::Operations* operations) {
+    platform::Backends backends = testBackends();
+    backends.sound = operations;
+    platform::useBackends(backends);
+}
 
 const std::vector<std::string> onePass = {
     "shutdown",
@@ -101,12 +132,9 @@ const std::vector<std::string> onePass = {
     "prebuffer 33",
 };
 
-int sequencerFrames = 0;
-int countFrame(AppWindow*, FrameReport* report) {
-    report->elapsedMs = 0;
-    sequencerFrames++;
-    return 0;
-}
+// The timeline in the demo's place: counts that it was started.
+int timelinesStarted = 0;
+void countTimeline(AppWindow*) { timelinesStarted++; }
 
 // Runs the test in a folder of its own whose data/ holds what the test
 // writes there; back to the previous folder at the end.
@@ -136,13 +164,11 @@ struct StartupTest : ::testing::Test {
         initResult = 1;
         loadsNeedFiles = false;
         counterFrequency = 0;
-        sequencerFrames = 0;
-        soundCalls = recordingSound;
-        sequencerFrame = countFrame;
+        timelinesStarted = 0;
+        useSound(&recordingSound);
     }
     void TearDown() override {
-        soundCalls = soundLayerCalls();
-        sequencerFrame = runFrame;
+        useSound(nullptr);
     }
 };
 
@@ -152,28 +178,24 @@ TEST_F(StartupTest, MakesEverythingInOrderAndStoresIt) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
     expectedWindow = w.appWindow.window;
-    demo.appWindow = nullptr;
-    demo.keyTable = nullptr;
+    demo.startup.appWindow = nullptr;
+    demo.startup.keyTable = nullptr;
 
     EXPECT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
     EXPECT_EQ(calls, onePass);
-    EXPECT_EQ(demo.moduleHandle, 11u);
-    EXPECT_EQ(demo.firstStream, 22u);
-    EXPECT_EQ(demo.secondStream, 33u);
-    EXPECT_EQ(demo.appWindow, &w.appWindow);
-    EXPECT_EQ(demo.keyTable, &w.keyTable);
+    EXPECT_EQ(demo.startup.moduleHandle, 11u);
+    EXPECT_EQ(demo.startup.firstStream, 22u);
+    EXPECT_EQ(demo.startup.secondStream, 33u);
+    EXPECT_EQ(demo.startup.appWindow, &w.appWindow);
+    EXPECT_EQ(demo.startup.keyTable, &w.keyTable);
 
-    // The six multitexture entry points, as the driver gives them (llvmpipe
-    // has them all).
-    EXPECT_NE(demo.glMultiTexCoord1fARB, nullptr);
-    EXPECT_NE(demo.glMultiTexCoord2fARB, nullptr);
-    EXPECT_NE(demo.glMultiTexCoord3fARB, nullptr);
-    EXPECT_NE(demo.glMultiTexCoord4fARB, nullptr);
-    EXPECT_NE(demo.glActiveTextureARB, nullptr);
-    EXPECT_NE(demo.glClientActiveTextureARB, nullptr);
-    EXPECT_EQ(reinterpret_cast<void*>(demo.glActiveTextureARB),
+    // The two multitexture entry points the scenes call, as the driver
+    // gives them.
+    EXPECT_NE(demo.gl.glMultiTexCoord2fARB, nullptr);
+    EXPECT_NE(demo.gl.glActiveTextureARB, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(demo.gl.glActiveTextureARB),
               SDL_GL_GetProcAddress("glActiveTextureARB"));
-    for (GLuint name : demo.lensSceneTextures) EXPECT_NE(name, 0u);
+    for (GLuint name : demo.lens.lensSceneTextures) EXPECT_NE(name, 0u);
     EXPECT_TRUE(platform::recordedNotices().empty());
 }
 
@@ -181,9 +203,9 @@ TEST_F(StartupTest, ARepeatedStartUpReleasesThePreviousPassesSoundFirst) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
     expectedWindow = w.appWindow.window;
-    demo.appWindow = nullptr;
+    demo.startup.appWindow = nullptr;
     ASSERT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
-    demo.appWindow = nullptr;
+    demo.startup.appWindow = nullptr;
     ASSERT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
     std::vector<std::string> twoPasses = onePass;
     twoPasses.insert(twoPasses.end(), onePass.begin(), onePass.end());
@@ -199,10 +221,12 @@ TEST_F(StartupTest, SoundFilesItCannotPlayAreNamedAndTheProgramEndsWithStatusOne
     TestApp app;
     app.appWindow.fullscreen = 0;
     windowStats = WindowStats{};
-    int status = runPasses(&app.appClass, &app.appWindow, &app.keyTable);
+    AppCallbacks callbacks = demoCallbacks();
+    callbacks.runTimeline = countTimeline;
+    int status = runPasses(callbacks, &app.appClass, &app.appWindow, &app.keyTable);
 
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(sequencerFrames, 0);  // the timeline never started
+    EXPECT_EQ(timelinesStarted, 0);
     EXPECT_EQ(windowStats.teardowns, 1);
     EXPECT_EQ(keepRunning, 0);
     std::vector<std::string> expected = {
@@ -220,7 +244,7 @@ TEST_F(StartupTest, ASoundDeviceThatWillNotOpenIsSaidOnceAndDoesNotStopTheDemo) 
     TestWindow w;
     ASSERT_TRUE(w.ok);
     expectedWindow = w.appWindow.window;
-    demo.appWindow = nullptr;
+    demo.startup.appWindow = nullptr;
     initResult = 0;
     EXPECT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
     EXPECT_EQ(calls, onePass);
@@ -229,7 +253,7 @@ TEST_F(StartupTest, ASoundDeviceThatWillNotOpenIsSaidOnceAndDoesNotStopTheDemo) 
         "on without sound"};
     EXPECT_EQ(platform::recordedNotices(), said);
     // A fullscreen toggle's pass finds the same reason: no second box.
-    demo.appWindow = nullptr;
+    demo.startup.appWindow = nullptr;
     EXPECT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
     EXPECT_EQ(platform::recordedNotices(), said);
 }
@@ -252,7 +276,7 @@ TEST_F(StartupTest, TheRealSoundLayerNamesBrokenFiles) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
     if (!realSoundLayer()) GTEST_SKIP() << "no sound output here (SDL_AUDIODRIVER=dummy opens one)";
-    soundCalls = soundLayerCalls();
+    useSound(nullptr);
     ScratchFolder folder;
     folder.write("data/orbita.s3m", std::string(300, 'x'));
     folder.write("data/1.wav", "RIFF....WAVEjunk");
@@ -270,13 +294,13 @@ TEST_F(StartupTest, TheRealSoundLayerOpensTheDemosOwnFiles) {
     ASSERT_TRUE(w.ok);
     if (!realSoundLayer()) GTEST_SKIP() << "no sound output here (SDL_AUDIODRIVER=dummy opens one)";
     if (!fs::exists("data/orbita.s3m")) GTEST_SKIP() << "no data files here yet";
-    soundCalls = soundLayerCalls();
+    useSound(nullptr);
     // Twice, as after a fullscreen toggle.
     for (int pass = 0; pass < 2; pass++) {
         EXPECT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
-        EXPECT_NE(demo.moduleHandle, 0u);
-        EXPECT_NE(demo.firstStream, 0u);
-        EXPECT_NE(demo.secondStream, 0u);
+        EXPECT_NE(demo.startup.moduleHandle, 0u);
+        EXPECT_NE(demo.startup.firstStream, 0u);
+        EXPECT_NE(demo.startup.secondStream, 0u);
     }
     sound::shutdown();
 }
@@ -286,9 +310,9 @@ TEST_F(StartupTest, TheRealSoundLayerForgetsThePreviousPassesMusic) {
     ASSERT_TRUE(w.ok);
     if (!realSoundLayer()) GTEST_SKIP() << "no sound output here (SDL_AUDIODRIVER=dummy opens one)";
     if (!fs::exists("data/orbita.s3m")) GTEST_SKIP() << "no data files here yet";
-    soundCalls = soundLayerCalls();
+    useSound(nullptr);
     ASSERT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
-    const sound::Channel previous = demo.moduleHandle;
+    const sound::Channel previous = demo.startup.moduleHandle;
     sound::playModule(previous);
     // SDL's dummy output plays in real time: wait until the module is heard
     // past its first row (a generous bound, not a timing check).
@@ -300,7 +324,7 @@ TEST_F(StartupTest, TheRealSoundLayerForgetsThePreviousPassesMusic) {
 
     // The toggle's new pass: the playing module of the last one is gone.
     ASSERT_EQ(initialize(&w.appWindow, &w.keyTable), 1);
-    EXPECT_NE(demo.moduleHandle, previous);
+    EXPECT_NE(demo.startup.moduleHandle, previous);
     sound::update();
     EXPECT_EQ(sound::position(previous), 0u);
     sound::shutdown();
@@ -333,7 +357,7 @@ TEST_F(StartupTest, NoThreadIsLoweredSoTheSoundNeverStarves) {
     if (!fs::exists("data/orbita.s3m")) GTEST_SKIP() << "no data files here yet";
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    soundCalls = soundLayerCalls();
+    useSound(nullptr);
     const pid_t self = static_cast<pid_t>(syscall(SYS_gettid));
     const int before = niceOf(self);
     for (int pass = 0; pass < 2; pass++) {
@@ -344,4 +368,104 @@ TEST_F(StartupTest, NoThreadIsLoweredSoTheSoundNeverStarves) {
         for (int nice : audio) EXPECT_LE(nice, before) << "pass " << pass;
     }
     sound::shutdown();
+}
+
+// ---- failures that end the program ----------------------------------------
+
+namespace {
+
+// A scratch folder whose data/ links every data file of the repository but
+// those named.
+struct DataWithout : ScratchFolder {
+    explicit DataWithout(std::vector<std::string> missing) {
+        for (const auto& file : fs::directory_iterator(previous / "data")) {
+            const std::string name = file.path().filename();
+            if (std::find(missing.begin(), missing.end(), name) == missing.end())
+                fs::create_symlink(file.path(), root / "data" / name);
+        }
+    }
+};
+
+// How the window went, seen as it happened: hidden on its way out by the
+// pass loop's tear-down (which has let go of its context by then), or by
+// SDL_Quit destroying what is left.
+std::vector<std::string> lastSteps;
+const AppWindow* windowUnderTest = nullptr;
+int watchTearDown(void*, SDL_Event* event) {
+    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_HIDDEN)
+        lastSteps.push_back(windowUnderTest->glContext == nullptr ? "torn down" : "left to SDL_Quit");
+    return 0;
+}
+
+// The whole program on the test backends, stdout into `out`.
+int runProgram(std::string& out, void* (*lookup)(const char*) = nullptr) {
+    platform::Backends backends = testBackends();
+    backends.glLookup = lookup;
+    platform::useBackends(backends);
+    const std::string path = fs::current_path() / "stdout.txt";
+    std::fflush(stdout);
+    const int saved = dup(1);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 1);
+    TestApp app;
+    app.appWindow.fullscreen = 0;
+    windowStats = WindowStats{};
+    lastSteps.clear();
+    windowUnderTest = &app.appWindow;
+    AppCallbacks callbacks = demoCallbacks();
+    callbacks.runTimeline = countTimeline;
+    // The watch is added once SDL is up, at the window's build.
+    callbacks.initialize = [](AppWindow* appWindow, KeyTable* keyTable) {
+        SDL_AddEventWatch(watchTearDown, nullptr);
+        return initialize(appWindow, keyTable);
+    };
+    const int status = runPasses(callbacks, &app.appClass, &app.appWindow, &app.keyTable);
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(fd);
+    close(saved);
+    std::ifstream in(path);
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return status;
+}
+
+void* withoutActiveTexture(const char* name) {
+    return std::strcmp(name, "glActiveTextureARB") == 0 ? nullptr : SDL_GL_GetProcAddress(name);
+}
+
+}  // namespace
+
+// A start-up that cannot go on returns its failure to the pass loop, which
+// tears the window down (restoring the display mode), then shuts SDL down,
+// and only then does the program end, with status 1: its line on standard
+// output and nothing after it.
+TEST_F(StartupTest, AFatalStartUpTearsTheWindowDownThenShutsSdlDown) {
+    if (!fs::exists("data/distort.cg")) GTEST_SKIP() << "no data files here yet";
+    useSound(nullptr);
+    DataWithout folder({"distort.cg"});
+    std::string out;
+    EXPECT_EQ(runProgram(out), 1);
+    EXPECT_NE(out.find("data/distort.cg: cannot open the file"), std::string::npos) << out;
+    EXPECT_EQ(out.find("sys up time"), std::string::npos) << out;
+    EXPECT_EQ(timelinesStarted, 0);
+    EXPECT_EQ(windowStats.builds, 1);
+    EXPECT_EQ(windowStats.teardowns, 1);
+    EXPECT_EQ(lastSteps, std::vector<std::string>{"torn down"});
+    EXPECT_EQ(SDL_WasInit(0), 0u) << "SDL is shut down at the end";
+}
+
+// The lookup the backends choose is asked for the two entry points, and a
+// driver without one of them ends the program the same way, with the
+// scene's own line.
+TEST_F(StartupTest, ADriverWithoutAMultitextureEntryPointEndsTheProgramWithStatusOne) {
+    if (!fs::exists("data/distort.cg")) GTEST_SKIP() << "no data files here yet";
+    useSound(nullptr);
+    DataWithout folder({});
+    std::string out;
+    EXPECT_EQ(runProgram(out, withoutActiveTexture), 1);
+    EXPECT_NE(out.find("Multitexturing w\xE4re nicht so schlecht...\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("sys up time"), std::string::npos) << out;
+    EXPECT_EQ(windowStats.teardowns, 1);
+    EXPECT_EQ(lastSteps, std::vector<std::string>{"torn down"});
+    EXPECT_EQ(SDL_WasInit(0), 0u);
 }

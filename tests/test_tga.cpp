@@ -210,8 +210,8 @@ TEST(Tga, APictureMayNotClaimMoreThanItsFileCouldFill) {
     const std::string cutShort = "File too short for its picture (the rest is black)";
     const std::string tooShort = "File too short for its picture (more than 4 MiB of it missing)";
     const std::string runLength = "File too short for its picture (its run-length data cannot fill it)";
-    ASSERT_EQ(tgaMaxMissingBytes, 2048 * 2048);
-    // Uncompressed: at most tgaMaxMissingBytes may be missing, and they are 0.
+    ASSERT_EQ(kTgaMaxMissingBytes, 2048 * 2048);
+    // Uncompressed: at most kTgaMaxMissingBytes may be missing, and they are 0.
     struct Case {
         Bytes file;
         std::string line;

@@ -164,7 +164,7 @@ int linkCombination(int vertexProgram, int fragmentProgram) {
     GLint ok = GL_FALSE;
     glGetProgramiv(link.glProgram, GL_LINK_STATUS, &ok);
     if (ok != GL_TRUE) {
-        recordError(LinkError, linkFailureText(link.programs, programLog(link.glProgram)));
+        recordError(linkError, linkFailureText(link.programs, programLog(link.glProgram)));
         glDeleteProgram(link.glProgram);
         link.glProgram = 0;
     } else {

@@ -1,6 +1,8 @@
 // The shader layer's context, profiles, handles and errors.
 #include "app/shader/shader_state.h"
 
+#include "app/window.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -14,8 +16,7 @@ ShaderState& state() {
 
 bool contextLive() {
     const ShaderState& s = state();
-    return s.generation != 0 && s.glContext != nullptr &&
-           SDL_GL_GetCurrentContext() == s.glContext;
+    return s.generation != 0 && s.glContext != 0 && currentContextSerial() == s.glContext;
 }
 
 void recordError(int error, const std::string& text) {
@@ -29,7 +30,7 @@ int indexOf(std::uint32_t handle, std::size_t tableSize) {
     if (handle == 0) return kNoIndex;
     std::uint32_t index = (handle & kIndexMask) - 1;
     if ((handle >> kIndexBits) != state().generation || index >= tableSize) {
-        recordError(InvalidHandle, "shader layer: a handle of an earlier context, or none at all");
+        recordError(invalidHandle, "shader layer: a handle of an earlier context, or none at all");
         return kNoIndex;
     }
     return static_cast<int>(index);
@@ -37,9 +38,9 @@ int indexOf(std::uint32_t handle, std::size_t tableSize) {
 
 Context createContext() {
     ShaderState& s = state();
-    void* glContext = SDL_GL_GetCurrentContext();
-    if (!glContext) {
-        recordError(NoContext, "shader layer: no GL context is current");
+    const std::uint64_t glContext = currentContextSerial();
+    if (glContext == 0) {
+        recordError(noContext, "shader layer: no GL context is current");
         return 0;
     }
     // The old tables go without deleting their GL names: their context is
@@ -56,14 +57,14 @@ Context createContext() {
 
 Profile latestProfile(Stage stage) {
     if (!contextLive()) {
-        recordError(NoContext, "shader layer: no shader context for the current GL context");
+        recordError(noContext, "shader layer: no shader context for the current GL context");
         return 0;
     }
     int major = 0, minor = 0;
     const char* version = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
     if (epoxy_gl_version() < 20 || !version || std::sscanf(version, "%d.%d", &major, &minor) != 2 ||
         major * 100 + minor < 120) {
-        recordError(NoSupport, "shader layer: this GL context offers no GLSL 1.20");
+        recordError(noSupport, "shader layer: this GL context offers no GLSL 1.20");
         return 0;
     }
     return makeHandle(static_cast<std::uint32_t>(stageIndex(stage)));
@@ -74,22 +75,22 @@ void setOptimalOptions(Profile) {}
 int lastError() {
     ShaderState& s = state();
     int error = s.pendingError;
-    s.pendingError = NoError;
+    s.pendingError = noError;
     return error;
 }
 
 const char* errorString(int error) {
     const ShaderState& s = state();
-    if (error != NoError && error == s.detailError) return s.detailText.c_str();
+    if (error != noError && error == s.detailError) return s.detailText.c_str();
     switch (error) {
-    case NoError: return "no error";
-    case NoContext: return "no shader context for the current GL context";
-    case NoSupport: return "the GL context offers no GLSL 1.20";
-    case InvalidHandle: return "a handle of an earlier context, or none at all";
-    case InvalidArgument: return "a missing file name or an entry other than \"main\"";
-    case FileError: return "a shader program's file cannot be read";
-    case CompileError: return "a shader program does not compile";
-    case LinkError: return "shader programs do not link";
+    case noError: return "no error";
+    case noContext: return "no shader context for the current GL context";
+    case noSupport: return "the GL context offers no GLSL 1.20";
+    case invalidHandle: return "a handle of an earlier context, or none at all";
+    case invalidArgument: return "a missing file name or an entry other than \"main\"";
+    case fileError: return "a shader program's file cannot be read";
+    case compileError: return "a shader program does not compile";
+    case linkError: return "shader programs do not link";
     default: return "unknown shader error";
     }
 }

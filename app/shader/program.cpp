@@ -19,7 +19,7 @@ const char* stageName(int stage) { return stage == 0 ? "vertex" : "fragment"; }
 bool readSource(const char* file, std::string* source) {
     std::FILE* f = std::fopen(file, "rb");
     if (!f) {
-        recordError(FileError, std::string(file) + ": cannot open the file (" +
+        recordError(fileError, std::string(file) + ": cannot open the file (" +
                                    std::strerror(errno) + ")");
         return false;
     }
@@ -34,12 +34,12 @@ bool readSource(const char* file, std::string* source) {
     int readErrno = errno;
     std::fclose(f);
     if (failed) {
-        recordError(FileError, std::string(file) + ": cannot read the file (" +
+        recordError(fileError, std::string(file) + ": cannot read the file (" +
                                    std::strerror(readErrno) + ")");
         return false;
     }
     if (static_cast<long>(source->size()) > kMaxSourceBytes) {
-        recordError(FileError, std::string(file) + ": larger than 1 MiB, not a shader program");
+        recordError(fileError, std::string(file) + ": larger than 1 MiB, not a shader program");
         return false;
     }
     return true;
@@ -97,7 +97,7 @@ GLuint compile(const char* file, int stage, const std::string& source) {
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (ok != GL_TRUE) {
-        recordError(CompileError, std::string(file) + ": the " + stageName(stage) +
+        recordError(compileError, std::string(file) + ": the " + stageName(stage) +
                                       " program does not compile:\n" + shaderLog(shader));
         glDeleteShader(shader);
         return 0;
@@ -148,17 +148,17 @@ Program createProgramFromFile(Context context, const char* file, Profile profile
                               const char* entry) {
     ShaderState& s = state();
     if (!contextLive() || context == 0) {
-        recordError(NoContext, "shader layer: no shader context for the current GL context");
+        recordError(noContext, "shader layer: no shader context for the current GL context");
         return 0;
     }
     if (indexOf(context, 1) == kNoIndex) return 0;
     int stage = indexOf(profile, kStages);
     if (stage == kNoIndex) {
-        if (profile == 0) recordError(InvalidHandle, "shader layer: no profile to compile for");
+        if (profile == 0) recordError(invalidHandle, "shader layer: no profile to compile for");
         return 0;
     }
     if (!file || (entry && std::strcmp(entry, "main") != 0)) {
-        recordError(InvalidArgument,
+        recordError(invalidArgument,
                     std::string(file ? file : "(no file)") +
                         ": GLSL programs start at \"main\"; no other entry can be chosen");
         return 0;

@@ -48,27 +48,27 @@
 
 namespace shader {
 
-enum class Stage { Vertex, Fragment };
+enum class Stage { vertex, fragment };
 
 // Error codes of lastError. errorString(code) gives a sentence for each and,
 // for the error recorded last, the full text: the file, what went wrong and
 // the compiler's or linker's log.
 enum Error : int {
-    NoError = 0,
-    NoContext,        // no GL context current, or none made by createContext
-    NoSupport,        // the GL context offers no GLSL 1.20
-    InvalidHandle,    // a handle of an earlier context, or no handle at all
-    InvalidArgument,  // a null file name, an entry other than "main"
-    FileError,        // the program's file cannot be read
-    CompileError,     // the program does not compile (log in the text)
-    LinkError,        // a program or combination does not link (log in the text)
+    noError = 0,
+    noContext,        // no GL context current, or none made by createContext
+    noSupport,        // the GL context offers no GLSL 1.20
+    invalidHandle,    // a handle of an earlier context, or no handle at all
+    invalidArgument,  // a null file name, an entry other than "main"
+    fileError,        // the program's file cannot be read
+    compileError,     // the program does not compile (log in the text)
+    linkError,        // a program or combination does not link (log in the text)
 };
 
 // Retires the previous context's objects and handles and starts a new,
 // empty set for the GL context that is current now. 0 without a GL context.
 Context createContext();
 // The GLSL 1.20 profile of the stage in the current context; 0 (and
-// NoSupport or NoContext) where there is none.
+// noSupport or noContext) where there is none.
 Profile latestProfile(Stage stage);
 // Nothing to choose: the GL driver optimises GLSL itself.
 void setOptimalOptions(Profile profile);

@@ -24,7 +24,7 @@ constexpr std::uint32_t kGenerationLimit = 1u << (32 - kIndexBits);
 constexpr int kNoIndex = -1;
 constexpr std::uint32_t kStages = 2;
 
-inline int stageIndex(Stage stage) { return stage == Stage::Vertex ? 0 : 1; }
+inline int stageIndex(Stage stage) { return stage == Stage::vertex ? 0 : 1; }
 
 // One active uniform of a linked GL program; arrays under their plain name.
 struct UniformInfo {
@@ -73,7 +73,7 @@ struct LinkRecord {
 
 struct ShaderState {
     std::uint32_t generation = 0;   // 0: no context made yet
-    void* glContext = nullptr;      // the SDL GL context current at createContext
+    std::uint64_t glContext = 0;    // currentContextSerial() at createContext
     std::vector<ProgramRecord> programs;
     std::vector<ParameterRecord> parameters;
     std::vector<LinkRecord> links;
@@ -82,8 +82,8 @@ struct ShaderState {
     int bound[kStages] = {kNoIndex, kNoIndex};
     int currentLink = kNoIndex;     // the link we made current, if it linked
     std::uint64_t nextSerial = 1;
-    int pendingError = NoError;
-    int detailError = NoError;
+    int pendingError = noError;
+    int detailError = noError;
     std::string detailText;
 };
 
@@ -98,7 +98,7 @@ inline std::uint32_t makeHandle(std::uint32_t index) {
     return (state().generation << kIndexBits) | (index + 1);
 }
 // The table index a handle of the current generation stands for, kNoIndex
-// for null (quietly) and for stale or unknown handles (InvalidHandle).
+// for null (quietly) and for stale or unknown handles (invalidHandle).
 int indexOf(std::uint32_t handle, std::size_t tableSize);
 
 // Active uniforms of a linked GL program, array names without "[0]".

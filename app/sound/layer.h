@@ -105,7 +105,6 @@ struct Output {
 
 // The offline sink's side that outlives init() and shutdown().
 struct OfflineSink {
-    bool chosen = false;
     std::uint64_t toConsume = 0;          // asked for, not yet consumed
     std::vector<std::int16_t> recording;  // everything consumed
 };

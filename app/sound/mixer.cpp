@@ -10,7 +10,7 @@
 namespace sound::detail {
 namespace {
 
-constexpr std::uint64_t blockFrames = 4096;
+constexpr std::uint64_t kBlockFrames = 4096;
 
 void addFrames(float* __restrict mix, const float* __restrict frames, std::size_t count) {
     for (std::size_t i = 0; i < count * 2; ++i) mix[i] += frames[i];
@@ -66,7 +66,7 @@ void fill(std::uint64_t end) {
     if (layer.output.kind == OutputKind::none) return;
     std::uint64_t start = layer.output.submitted;
     while (start < end) {
-        std::uint64_t count = std::min(end - start, blockFrames);
+        std::uint64_t count = std::min(end - start, kBlockFrames);
         mixBlock(start, count);
         start += count;
     }

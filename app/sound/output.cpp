@@ -4,6 +4,7 @@
 // blocks.
 #include "app/sound/layer.h"
 
+#include "app/backends.h"
 #include "app/clock.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 namespace sound::detail {
 namespace {
 
-constexpr std::uint32_t bytesPerFrame = 2 * sizeof(std::int16_t);
+constexpr std::uint32_t kBytesPerFrame = 2 * sizeof(std::int16_t);
 
 // A device buffer of about 10 ms: the heard frame is known to within one.
 Uint16 deviceBufferFor(int rate) {
@@ -21,7 +22,7 @@ Uint16 deviceBufferFor(int rate) {
 }
 
 std::uint64_t stillQueued(const Output& output) {
-    return SDL_GetQueuedAudioSize(output.device) / bytesPerFrame;
+    return SDL_GetQueuedAudioSize(output.device) / kBytesPerFrame;
 }
 
 // Offline and clock: frames whose time has passed since the last update,
@@ -42,7 +43,7 @@ std::uint64_t framesPassed() {
 bool openOutput(std::string& error) {
     Output& output = layer.output;
     output = Output{};
-    if (layer.offline.chosen) {
+    if (platform::backends().soundOutput == platform::SoundOutput::offline) {
         output.kind = OutputKind::offline;
         return true;
     }
@@ -126,7 +127,7 @@ std::uint64_t outputHeard() {
 void submit(const std::int16_t* samples, std::size_t frames) {
     Output& output = layer.output;
     if (output.kind == OutputKind::device) {
-        SDL_QueueAudio(output.device, samples, static_cast<Uint32>(frames * bytesPerFrame));
+        SDL_QueueAudio(output.device, samples, static_cast<Uint32>(frames * kBytesPerFrame));
     } else if (output.kind == OutputKind::offline) {
         output.pending.insert(output.pending.end(), samples, samples + frames * 2);
     }

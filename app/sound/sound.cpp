@@ -2,6 +2,8 @@
 // The records they work on are described in layer.h.
 #include "app/sound/layer.h"
 
+#include "app/backends.h"
+
 #include <algorithm>
 
 namespace sound {
@@ -172,6 +174,13 @@ std::uint64_t length(Channel channel) {
 
 int outputRate() { return layer.rate; }
 
+std::vector<ChannelInfo> channelsHeld() {
+    std::vector<ChannelInfo> held;
+    for (const ChannelRecord& record : layer.channels)
+        held.push_back(ChannelInfo{record.handle, record.kind == ChannelKind::module, record.playing});
+    return held;
+}
+
 double secondsUntilHeard(Channel channel) {
     const ChannelRecord* record = find(channel);
     if (!record || !record->playing) return 0.0;
@@ -179,13 +188,10 @@ double secondsUntilHeard(Channel channel) {
     return static_cast<double>(start - listenerFrame()) / static_cast<double>(layer.rate);
 }
 
-void useOfflineOutput() {
-    layer.offline.chosen = true;
+void clearOfflineRecording() {
     layer.offline.toConsume = 0;
     layer.offline.recording.clear();
 }
-
-void useDeviceOutput() { layer.offline.chosen = false; }
 
 void consumeOffline(std::uint64_t frames) { layer.offline.toConsume += frames; }
 
@@ -196,6 +202,19 @@ bool writeOfflineWave(const char* path) {
     bool ok = writeWaveFile(path, layer.offline.recording, layer.rate, error);
     setError(ok ? std::string() : error);
     return ok;
+}
+
+const Operations& layerOperations() {
+    static const Operations operations = {init,       setUpdatePeriod, setBufferLength,   loadModule,
+                                          createStream, prebuffer,     playModule,        playStream,
+                                          stop,       position,        setModuleOrder,    update,
+                                          shutdown,   length,          lastError,         secondsUntilHeard};
+    return operations;
+}
+
+const Operations& operations() {
+    const Operations* standIn = platform::backends().sound;
+    return standIn ? *standIn : layerOperations();
 }
 
 }  // namespace sound

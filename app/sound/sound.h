@@ -16,9 +16,13 @@
 //
 // The output is the sound device (SDL) for the program, or an offline sink
 // for tests and demo-capture that consumes exactly what its owner tells it
-// and records everything it consumed. When the device cannot be opened,
-// init() says so and the layer goes on silently on the program's clock, so
-// that the music's positions still advance.
+// and records everything it consumed; the backends choose (backends.h). When
+// the device cannot be opened, init() says so and the layer goes on silently
+// on the program's clock, so that the music's positions still advance.
+//
+// The demo reaches the layer through a table of its operations
+// (Operations), which the backends may replace as a whole: the tests put a
+// scripted world there, demo-bench a layer that times its updates.
 //
 // The layer owns every channel and the output; shutdown() releases them all.
 // Handles are never reused, so a handle of an earlier pass is harmless too.
@@ -85,6 +89,13 @@ const char* lastError();
 std::uint64_t length(Channel channel);
 // The output's frames per second (the frequency init() was given).
 int outputRate();
+// Every channel the layer holds now, in the order they were made.
+struct ChannelInfo {
+    Channel handle;
+    bool isModule;
+    bool playing;
+};
+std::vector<ChannelInfo> channelsHeld();
 // Seconds from now until the listener hears the first sound of the
 // channel's current run (since it was last started or moved), as far as the
 // output can tell: what it still holds ahead of that sound. 0 or less once
@@ -101,18 +112,41 @@ double secondsUntilHeard(Channel channel);
 // asked for are time that has passed: a channel started or stopped before
 // the update that consumes them starts or stops after them.
 
-// From the next init() on, init() opens the offline sink instead of the
-// device; starts a new, empty recording.
-void useOfflineOutput();
-// Back to the sound device from the next init() on.
-void useDeviceOutput();
+// Starts a new, empty recording (choosing the offline sink does).
+void clearOfflineRecording();
 // The next update() consumes `frames` more (added up until it runs).
 void consumeOffline(std::uint64_t frames);
-// Everything the offline sink consumed since useOfflineOutput(), through every
+// Everything the offline sink consumed since it was chosen, through every
 // init() and shutdown(): interleaved 16-bit stereo at outputRate().
 const std::vector<std::int16_t>& offlineRecording();
 // Writes the recording as a 16-bit stereo PCM wave file. false (lastError()
 // says why) when the file cannot be written.
 bool writeOfflineWave(const char* path);
+
+// ---- The layer as a table ---------------------------------------------------------
+// Every operation the demo uses, in the signatures above.
+struct Operations {
+    int (*init)(SDL_Window* window, int frequency);
+    void (*setUpdatePeriod)(int milliseconds);
+    void (*setBufferLength)(int milliseconds);
+    Channel (*loadModule)(const char* path);
+    Channel (*createStream)(const char* path);
+    void (*prebuffer)(Channel channel);
+    void (*playModule)(Channel channel);
+    void (*playStream)(Channel channel, bool restart);
+    void (*stop)(Channel channel);
+    std::uint64_t (*position)(Channel channel);
+    void (*setModuleOrder)(Channel channel, int order);
+    void (*update)();
+    void (*shutdown)();
+    std::uint64_t (*length)(Channel channel);
+    const char* (*lastError)();
+    double (*secondsUntilHeard)(Channel channel);
+};
+
+// This layer's own operations.
+const Operations& layerOperations();
+// What the demo calls: the backends' stand-in, or this layer.
+const Operations& operations();
 
 }  // namespace sound

@@ -10,7 +10,7 @@
 // Leaves: what the scene drawn leaves (nothing at all for the closing
 // stretch, not even a clear: its last picture stays).
 void drawFrame() {
-    switch (demo.SceneState) {
+    switch (demo.timeline.SceneState) {
         case 0:
             drawPolyhedraScene();
             break;
@@ -25,7 +25,7 @@ void drawFrame() {
     }
     // The sound layer has no thread of its own: this per-frame update is what
     // keeps the music playing.
-    sound::update();
+    sound::operations().update();
     glFlush();
 }
 
@@ -34,7 +34,7 @@ void drawFrame() {
 // LEQUAL (depth testing itself stays off), smooth shading, perspective hint
 // NICEST, the colour (1, 1, 1, 1); demoTime back to 0.
 void resetGLState() {
-    demo.demoTime = 0.0f;
+    restartSceneClock();
     glEnable(GL_TEXTURE_2D);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     glClearDepth(1.0);

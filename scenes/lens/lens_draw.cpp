@@ -32,10 +32,10 @@ LensParameters lensParameters() {
     // The texture repeats every 2 x zoom units, so the 2 x zoom added here is
     // a whole number of repeats once scaled; what counts is lensX - 1, the
     // plane at the lens's left (and lower) edge.
-    p.displacement[0] = demo.lensX + 2.0f * demo.zoom - 1.0f;
-    p.displacement[1] = demo.lensY + 2.0f * demo.zoom - 1.0f;
-    p.zoom = 0.5f / demo.zoom;
-    p.foldedAngle = foldedAngle(demo.twistAngle);
+    p.displacement[0] = demo.lens.lensX + 2.0f * demo.timeline.zoom - 1.0f;
+    p.displacement[1] = demo.lens.lensY + 2.0f * demo.timeline.zoom - 1.0f;
+    p.zoom = 0.5f / demo.timeline.zoom;
+    p.foldedAngle = foldedAngle(demo.timeline.twistAngle);
     // Folded into [-pi/2, pi/2), the turned coin never shows a negative width.
     p.distortscale[0] = static_cast<float>(std::cos(static_cast<double>(p.foldedAngle)));
     p.distortscale[1] = 1.0f;
@@ -63,7 +63,7 @@ void drawLensQuad(const LensParameters& p) {
     glBegin(GL_QUADS);
     for (const Corner& c : corners) {
         glTexCoord2f(c.s0, c.t0);
-        if (demo.glMultiTexCoord2fARB) demo.glMultiTexCoord2fARB(GL_TEXTURE1_ARB, c.s1, c.t1);
+        if (demo.gl.glMultiTexCoord2fARB) demo.gl.glMultiTexCoord2fARB(GL_TEXTURE1_ARB, c.s1, c.t1);
         glVertex3f(0.0f, c.y, c.angle);
     }
     glEnd();
@@ -72,14 +72,14 @@ void drawLensQuad(const LensParameters& p) {
 // Expects: the modelview at the lens, unit 0 selected. Leaves: unit 2
 // selected; units 0, 1, 2 hold the tint, the displacement map and the plane.
 void bindLensTextures() {
-    const GLuint* textures = demo.lensSceneTextures;
+    const GLuint* textures = demo.lens.lensSceneTextures;
     glBindTexture(GL_TEXTURE_2D, textures[lensTintTexture]);
-    if (demo.glActiveTextureARB) {
-        demo.glActiveTextureARB(GL_TEXTURE1_ARB);
+    if (demo.gl.glActiveTextureARB) {
+        demo.gl.glActiveTextureARB(GL_TEXTURE1_ARB);
         glBindTexture(GL_TEXTURE_2D, textures[displacementMap]);
     }
-    if (demo.glActiveTextureARB) {
-        demo.glActiveTextureARB(GL_TEXTURE2_ARB);
+    if (demo.gl.glActiveTextureARB) {
+        demo.gl.glActiveTextureARB(GL_TEXTURE2_ARB);
         glBindTexture(GL_TEXTURE_2D, textures[planeTexture]);
     }
 }
@@ -90,26 +90,26 @@ void drawLensScene() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -5.0f);
-    glRotatef(demo.rotation, 0.0f, 0.0f, 1.0f);
+    glRotatef(demo.timeline.rotation, 0.0f, 0.0f, 1.0f);
     // The previous lens frame left unit 2 selected.
-    if (demo.glActiveTextureARB) demo.glActiveTextureARB(GL_TEXTURE0_ARB);
-    glBindTexture(GL_TEXTURE_2D, demo.lensSceneTextures[planeTexture]);
+    if (demo.gl.glActiveTextureARB) demo.gl.glActiveTextureARB(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, demo.lens.lensSceneTextures[planeTexture]);
     drawZoomPlane();
-    glTranslatef(demo.lensX, demo.lensY, 0.0f);
-    if (!demo.lensActive) return;
+    glTranslatef(demo.lens.lensX, demo.lens.lensY, 0.0f);
+    if (!demo.timeline.lensActive) return;
 
     const LensParameters p = lensParameters();
-    shader::enableProfile(demo.fragmentProfile);
-    shader::bindProgram(demo.lensProgram);
-    shader::setParameter2f(demo.displacementParam, p.displacement[0], p.displacement[1]);
-    shader::setParameter1f(demo.zoomParam, p.zoom);
-    shader::setParameter2f(demo.distortscaleParam, p.distortscale[0], p.distortscale[1]);
-    shader::enableProfile(demo.vertexProfile);
-    shader::bindProgram(demo.twistProgram);
+    shader::enableProfile(demo.startup.fragmentProfile);
+    shader::bindProgram(demo.startup.lensProgram);
+    shader::setParameter2f(demo.startup.displacementParam, p.displacement[0], p.displacement[1]);
+    shader::setParameter1f(demo.startup.zoomParam, p.zoom);
+    shader::setParameter2f(demo.startup.distortscaleParam, p.distortscale[0], p.distortscale[1]);
+    shader::enableProfile(demo.startup.vertexProfile);
+    shader::bindProgram(demo.startup.twistProgram);
     // Taken now, so it includes the plane's turn and the lens position.
-    shader::setModelViewProjection(demo.twistModelViewProj);
+    shader::setModelViewProjection(demo.startup.twistModelViewProj);
     bindLensTextures();
     drawLensQuad(p);
-    shader::disableProfile(demo.fragmentProfile);
-    shader::disableProfile(demo.vertexProfile);
+    shader::disableProfile(demo.startup.fragmentProfile);
+    shader::disableProfile(demo.startup.vertexProfile);
 }

@@ -9,7 +9,7 @@
 // its texture coordinates change by 0.5 / zoom per unit, so the texture
 // repeats every 2 x zoom units (repeat wrapping).
 void drawZoomPlane() {
-    const float reach = 50.0f / demo.zoom;
+    const float reach = 50.0f / demo.timeline.zoom;
     glBegin(GL_QUADS);
     glTexCoord2f(-reach, -reach);
     glVertex3f(-100.0f, -100.0f, 0.0f);
@@ -23,23 +23,23 @@ void drawZoomPlane() {
 }
 
 void drawZoomTunnel() {
-    const GLuint* textures = demo.lensSceneTextures;
+    const GLuint* textures = demo.lens.lensSceneTextures;
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -5.0f);
-    glRotatef(demo.rotation, 0.0f, 0.0f, 1.0f);
+    glRotatef(demo.timeline.rotation, 0.0f, 0.0f, 1.0f);
     glBindTexture(GL_TEXTURE_2D, textures[tunnelTexture]);
     drawZoomPlane();
 
     // The second layer turns the other way and lets 30 % of the first through.
-    glRotatef(-2.0f * demo.rotation, 0.0f, 0.0f, 1.0f);
+    glRotatef(-2.0f * demo.timeline.rotation, 0.0f, 0.0f, 1.0f);
     glColor4f(1.0f, 1.0f, 1.0f, 0.7f);
     drawZoomPlane();
 
     // The centre picture stands still; its own alpha (ff.bmp's green) times
     // 0.7 is its opacity.
-    glRotatef(demo.rotation, 0.0f, 0.0f, 1.0f);
+    glRotatef(demo.timeline.rotation, 0.0f, 0.0f, 1.0f);
     glBindTexture(GL_TEXTURE_2D, textures[centreTexture]);
     glBegin(GL_QUADS);
     glTexCoord2f(0.0f, 0.0f);

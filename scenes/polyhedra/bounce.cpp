@@ -83,15 +83,15 @@ float secondaryHeight(Polyhedron* primary, Polyhedron* secondary, float primaryH
     }
 
     if (primary->rising != 0) {
-        if (demo.secondaryDirection != 1) secondary->lastCollision = static_cast<float>(clockNow());
-        demo.secondaryDirection = 1;
+        if (demo.polyhedra.secondaryDirection != 1) secondary->lastCollision = static_cast<float>(clockNow());
+        demo.polyhedra.secondaryDirection = 1;
         double lag = tc > 0.0 ? kLagGain * (double(secondary->actualTime) - secondary->lastCollision) / tc
                               : 0.0;
         return static_cast<float>((double(primaryHeight) - offset) + lag);
     }
 
-    if (demo.secondaryDirection != 0) secondary->lastCollision = static_cast<float>(clockNow());
-    demo.secondaryDirection = 0;
+    if (demo.polyhedra.secondaryDirection != 0) secondary->lastCollision = static_cast<float>(clockNow());
+    demo.polyhedra.secondaryDirection = 0;
     double lag = tc > 0.0 ? kLagGain * (double(secondary->actualTime) - secondary->lastCollision) / tc
                           : 0.0;
     return static_cast<float>((double(primaryHeight) - lowestY(primary) - offset) - lag);

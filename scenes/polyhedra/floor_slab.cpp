@@ -16,11 +16,11 @@ struct Corner {
 
 // Calls through the scene's entry points are skipped while they are null.
 void activeTexture(GLenum unit) {
-    if (demo.sceneActiveTexture) demo.sceneActiveTexture(unit);
+    if (demo.gl.glActiveTextureARB) demo.gl.glActiveTextureARB(unit);
 }
 
 void multiTexCoord(GLenum unit, float s, float t) {
-    if (demo.sceneMultiTexCoord2f) demo.sceneMultiTexCoord2f(unit, s, t);
+    if (demo.gl.glMultiTexCoord2fARB) demo.gl.glMultiTexCoord2fARB(unit, s, t);
 }
 
 void polygon(const Corner (&corners)[4]) {
@@ -55,7 +55,7 @@ void drawFloorSlab() {
     glDisable(GL_STENCIL_TEST);
     glEnable(GL_CULL_FACE);
 
-    glBindTexture(GL_TEXTURE_2D, demo.logoTexture);
+    glBindTexture(GL_TEXTURE_2D, demo.polyhedra.logoTexture);
     glBegin(GL_POLYGON);
     for (int i = 0; i < 4; ++i) {
         glTexCoord2f(kUndersideCoords[i][0], kUndersideCoords[i][1]);
@@ -64,10 +64,10 @@ void drawFloorSlab() {
     glEnd();
 
     activeTexture(GL_TEXTURE0_ARB);
-    glBindTexture(GL_TEXTURE_2D, demo.chessboardTexture);
+    glBindTexture(GL_TEXTURE_2D, demo.polyhedra.chessboardTexture);
     activeTexture(GL_TEXTURE1_ARB);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, demo.scratchTexture);
+    glBindTexture(GL_TEXTURE_2D, demo.polyhedra.scratchTexture);
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 
     glBegin(GL_POLYGON);

@@ -30,10 +30,10 @@ const float faceAlpha[2] = {0.4f, 0.6f};
 // culling set by the caller. Leaves the current colour at the last face's.
 void drawJelly(const Polyhedron* solid) {
     if (!solid) return;
-    shader::setModelViewProjection(demo.distortModelViewProj);
-    shader::setParameter1d(demo.lastcollParam, solid->lastCollision);
-    shader::setParameter1d(demo.actualtParam, solid->actualTime);
-    shader::setParameter1d(demo.amplitudeParam, solid->amplitude);
+    shader::setModelViewProjection(demo.polyhedra.distortModelViewProj);
+    shader::setParameter1d(demo.polyhedra.lastcollParam, solid->lastCollision);
+    shader::setParameter1d(demo.polyhedra.actualtParam, solid->actualTime);
+    shader::setParameter1d(demo.polyhedra.amplitudeParam, solid->amplitude);
 
     // Set-up gives every drawn solid table 0 or 1; the colours repeat past
     // the twentieth face of a solid from a foreign file rather than running
@@ -64,12 +64,12 @@ void beginJelly() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
-    shader::enableProfile(demo.vertexProfile);
-    shader::bindProgram(demo.distortProgram);
+    shader::enableProfile(demo.startup.vertexProfile);
+    shader::bindProgram(demo.polyhedra.distortProgram);
 }
 
 void endJelly() {
-    shader::disableProfile(demo.vertexProfile);
+    shader::disableProfile(demo.startup.vertexProfile);
     glPopAttrib();
 }
 

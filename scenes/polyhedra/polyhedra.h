@@ -10,22 +10,19 @@
 // Files: setup.cpp (shader, entry points, GL state, clock mark, solids,
 // textures), bounce.cpp (flight curve and impact times), floor_slab.cpp,
 // polyhedra_scene.cpp (the seven phases, camera, reflection), jelly.cpp (the
-// solids through the distort program). All state lives in DemoState and in
-// the Polyhedron records; everything runs on the main thread with the GL
-// context current.
+// solids through the distort program). The scene's state is its part of
+// DemoState (demo.polyhedra) and the Polyhedron records, written only here;
+// it ends itself through the timeline's endPolyhedraScene. Everything runs
+// on the main thread with the GL context current.
 #pragma once
 
 #include <cstdint>
 
 struct Polyhedron;
 
-// ---- set-up ---------------------------------------------------------------
-
-// Where initPolyhedraScene fetches its multitexture entry points: the GL
-// driver's lookup (SDL_GL_GetProcAddress). Tests put a lookup in its place
-// that lacks one of them.
-using EntryPointLookup = void* (*)(const char* name);
-extern EntryPointLookup sceneEntryPointLookup;
+// How long each of the seven phases lasts, in seconds of the precise clock
+// (index 0 unused): a phase ends at the first frame past its length.
+constexpr double kPhaseLength[8] = {0, 7.5, 1.0, 7.0, 7.0, 2.0, 4.2, 16.1};
 
 // ---- bounce and collision timing -----------------------------------------
 
@@ -36,7 +33,7 @@ float bounceHeight(Polyhedron* solid);
 // Height of the secondary solid's centre riding inside the primary, lagging
 // behind its changes of direction; `primaryHeight` is this frame's
 // bounceHeight. Updates the secondary's lastCollision and
-// demo.secondaryDirection.
+// demo.polyhedra.secondaryDirection.
 float secondaryHeight(Polyhedron* primary, Polyhedron* secondary, float primaryHeight,
                       float offset);
 

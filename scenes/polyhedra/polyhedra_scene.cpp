@@ -13,22 +13,21 @@
 
 namespace {
 
-constexpr double kPhaseLength[8] = {0, 7.5, 1.0, 7.0, 7.0, 2.0, 4.2, 16.1};
 constexpr float kSecondaryOffset = 0.5f;
 constexpr float kInnerHeight = 1.5f;
 constexpr float kInnerScale = 0.5f;
 
 // The solids of this phase, in the current modelview matrix.
 void drawSolids(float height, float secondaryHeight) {
-    Polyhedron* primary = demo.primarySolid;
-    Polyhedron* secondary = demo.secondarySolid;
-    switch (demo.scenePhase) {
+    Polyhedron* primary = demo.polyhedra.primarySolid;
+    Polyhedron* secondary = demo.polyhedra.secondarySolid;
+    switch (demo.polyhedra.scenePhase) {
         case 4:
             drawSingleJelly(primary, 1, height);
             break;
         case 5: {
             // Grows from nothing to half size over the phase's 2 seconds.
-            float scale = static_cast<float>((clockNow() - demo.phaseStart) * 0.5 / 2.0);
+            float scale = static_cast<float>((clockNow() - demo.polyhedra.phaseStart) * 0.5 / 2.0);
             drawNestedJelly(primary, secondary, 1, height, kInnerHeight, scale);
             break;
         }
@@ -45,20 +44,20 @@ void drawSolids(float height, float secondaryHeight) {
 // floor over the reflection. The stencil buffer limits the mirror image to
 // where the top face covers the screen.
 void drawBouncingPhase() {
-    Polyhedron* primary = demo.primarySolid;
-    Polyhedron* secondary = demo.secondarySolid;
+    Polyhedron* primary = demo.polyhedra.primarySolid;
+    Polyhedron* secondary = demo.polyhedra.secondarySolid;
     float now = static_cast<float>(clockNow());
     if (primary) primary->actualTime = now;
     if (secondary) secondary->actualTime = now;
 
     float height = bounceHeight(primary);
     float riding = 0.0f;
-    if (demo.scenePhase == 7 && primary && secondary)
+    if (demo.polyhedra.scenePhase == 7 && primary && secondary)
         riding = secondaryHeight(primary, secondary, height, kSecondaryOffset);
 
     gluLookAt(0, 2, 4.4, 0, 1, 0, 0, 1, 0);
-    glRotatef(demo.tiltX, 1, 0, 0);
-    glRotatef(demo.tiltZ, 0, 0, 1);
+    glRotatef(demo.polyhedra.tiltX, 1, 0, 0);
+    glRotatef(demo.polyhedra.tiltZ, 0, 0, 1);
 
     // Mark the mirror: only the top face writes the stencil, nothing reaches
     // the colour buffer.
@@ -75,7 +74,7 @@ void drawBouncingPhase() {
 
     // The reflection, clipped to the mirror by the stencil test.
     glPushMatrix();
-    glRotatef(demo.orbitAngle, 0, 1, 0);
+    glRotatef(demo.polyhedra.orbitAngle, 0, 1, 0);
     glScalef(1, -1, 1);
     drawSolids(height, riding);
     glPopMatrix();
@@ -91,17 +90,17 @@ void drawBouncingPhase() {
     glPopMatrix();
 
     glPushMatrix();
-    glRotatef(demo.orbitAngle, 0, 1, 0);
+    glRotatef(demo.polyhedra.orbitAngle, 0, 1, 0);
     drawSolids(height, riding);
     glPopMatrix();
 
-    int phase = demo.scenePhase;
-    if (clockNow() - demo.phaseStart > kPhaseLength[phase]) {
+    int phase = demo.polyhedra.scenePhase;
+    if (clockNow() - demo.polyhedra.phaseStart > kPhaseLength[phase]) {
         if (phase < 7) {
-            demo.phaseStart = static_cast<float>(clockNow());
-            demo.scenePhase = phase + 1;
+            demo.polyhedra.phaseStart = static_cast<float>(clockNow());
+            demo.polyhedra.scenePhase = phase + 1;
         } else {
-            demo.SceneState = 1;
+            endPolyhedraScene();
         }
     }
 }
@@ -119,14 +118,14 @@ void drawPolyhedraScene() {
     glPushMatrix();
     glLoadIdentity();
 
-    switch (demo.scenePhase) {
+    switch (demo.polyhedra.scenePhase) {
         case 1:
             gluLookAt(0, 0, 4.4, 0, 0, 0, 0, 1, 0);
             glRotatef(-90, 1, 0, 0);
             drawFloorSlab();
             if (clockElapsed() > kPhaseLength[1]) {
                 clockMark();
-                demo.scenePhase = 2;
+                demo.polyhedra.scenePhase = 2;
             }
             break;
         case 2: {
@@ -139,7 +138,7 @@ void drawPolyhedraScene() {
             drawFloorSlab();
             if (clockElapsed() > kPhaseLength[2]) {
                 clockMark();
-                demo.scenePhase = 3;
+                demo.polyhedra.scenePhase = 3;
             }
             break;
         }
@@ -149,12 +148,12 @@ void drawPolyhedraScene() {
             if (clockElapsed() > kPhaseLength[3]) {
                 // The mark starts the first fall from the top.
                 clockMark();
-                demo.phaseStart = static_cast<float>(clockNow());
-                demo.scenePhase = 4;
+                demo.polyhedra.phaseStart = static_cast<float>(clockNow());
+                demo.polyhedra.scenePhase = 4;
             }
             break;
         default:
-            if (demo.scenePhase >= 4 && demo.scenePhase <= 7) drawBouncingPhase();
+            if (demo.polyhedra.scenePhase >= 4 && demo.polyhedra.scenePhase <= 7) drawBouncingPhase();
             break;
     }
 
@@ -163,4 +162,4 @@ void drawPolyhedraScene() {
 
 // Called by the sequencer after every frame of scene 0: the solids turn per
 // frame, not per second.
-void stepOrbit() { demo.orbitAngle += 0.6f; }
+void stepOrbit() { demo.polyhedra.orbitAngle += 0.6f; }

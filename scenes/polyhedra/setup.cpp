@@ -1,7 +1,9 @@
-// Scene 0's set-up: the distort program and the scene's own multitexture
-// entry points (the process ends without them), the GL state the scene
-// begins with, then the clock mark, the five solids (the process ends on a
-// solid that is not a closed surface, too) and the floor textures.
+// Scene 0's set-up: the distort program and the check for the multitexture
+// entry points the start-up fetched (the demo cannot start without them),
+// the GL state the scene begins with, then the clock mark, the five solids
+// (the demo cannot start with one that cannot be read or is not a closed
+// surface, either) and the floor textures. A failure is said on stdout and
+// returned to the start-up.
 #include "app/clock.h"
 #include "app/gl.h"
 #include "app/shader/shader.h"
@@ -13,19 +15,11 @@
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <utility>
 
 namespace {
-
-// GLX hands out an entry point for any name beginning with "gl", offered or
-// not, so the extension string decides whether the driver has them.
-void* driverEntryPoint(const char* name) {
-    if (!SDL_GL_ExtensionSupported("GL_ARB_multitexture")) return nullptr;
-    return SDL_GL_GetProcAddress(name);
-}
 
 // Why a solid cannot be shown as the jelly renderer shows it, or "": the
 // glass shells need a closed surface whose faces all turn the same way
@@ -58,47 +52,44 @@ std::string whyNotClosed(const Polyhedron* solid) {
     return "";
 }
 
-// loadPolyhedron, which ends the process itself on a file it cannot read,
-// and then the same for a solid that cannot be shown, with a line in the
-// loader's own form.
+// loadPolyhedron, which says itself why a file cannot be read, and then the
+// same for a solid that cannot be shown, with a line in the loader's own
+// form. Null after either.
 Polyhedron* loadClosedSolid(const char* path) {
     Polyhedron* solid = loadPolyhedron(path);
+    if (!solid) return nullptr;
     const std::string why = whyNotClosed(solid);
     if (!why.empty()) {
         std::printf("error in %s: %s\n", path, why.c_str());
-        std::exit(1);
+        freePolyhedron(solid);
+        return nullptr;
     }
     return solid;
 }
 
 }  // namespace
 
-EntryPointLookup sceneEntryPointLookup = driverEntryPoint;
-
-void initPolyhedraScene() {
-    demo.distortProgram = shader::createProgramFromFile(demo.cgContext, "data/distort.cg",
-                                                        demo.vertexProfile, "main");
-    if (demo.distortProgram == 0) {
+int initPolyhedraScene() {
+    PolyhedraScene& scene = demo.polyhedra;
+    scene.distortProgram = shader::createProgramFromFile(demo.startup.cgContext, "data/distort.cg",
+                                                         demo.startup.vertexProfile, "main");
+    if (scene.distortProgram == 0) {
         std::printf("%s\n", shader::errorString(shader::lastError()));
-        std::exit(1);
+        return 0;
     }
-    shader::loadProgram(demo.distortProgram);
+    shader::loadProgram(scene.distortProgram);
 
-    demo.positionParam = shader::namedParameter(demo.distortProgram, "IN.position");
-    demo.colorParam = shader::namedParameter(demo.distortProgram, "IN.color");
-    demo.distortModelViewProj = shader::namedParameter(demo.distortProgram, "ModelViewProj");
-    demo.actualtParam = shader::namedParameter(demo.distortProgram, "actualt");
-    demo.lastcollParam = shader::namedParameter(demo.distortProgram, "lastcoll");
-    demo.amplitudeParam = shader::namedParameter(demo.distortProgram, "amplitude");
+    scene.positionParam = shader::namedParameter(scene.distortProgram, "IN.position");
+    scene.colorParam = shader::namedParameter(scene.distortProgram, "IN.color");
+    scene.distortModelViewProj = shader::namedParameter(scene.distortProgram, "ModelViewProj");
+    scene.actualtParam = shader::namedParameter(scene.distortProgram, "actualt");
+    scene.lastcollParam = shader::namedParameter(scene.distortProgram, "lastcoll");
+    scene.amplitudeParam = shader::namedParameter(scene.distortProgram, "amplitude");
 
-    demo.sceneActiveTexture =
-        reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(sceneEntryPointLookup("glActiveTextureARB"));
-    demo.sceneMultiTexCoord2f = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
-        sceneEntryPointLookup("glMultiTexCoord2fARB"));
-    if (!demo.sceneActiveTexture || !demo.sceneMultiTexCoord2f) {
+    if (!demo.gl.glActiveTextureARB || !demo.gl.glMultiTexCoord2fARB) {
         // The message is Latin-1, as the demo has always written it.
         std::printf("Multitexturing w\xE4re nicht so schlecht...\n");
-        std::exit(1);
+        return 0;
     }
 
     glShadeModel(GL_SMOOTH);
@@ -110,48 +101,55 @@ void initPolyhedraScene() {
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_COLOR_MATERIAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    return 1;
 }
 
-void loadPolyhedraScene() {
+int loadPolyhedraScene() {
+    PolyhedraScene& scene = demo.polyhedra;
     counterFrequency = platform::performanceFrequency();
     // The first phase is timed from here; the line keeps the full reading.
     double now = clockNow();
     clockMarkSeconds = static_cast<float>(now);
     std::printf("sys up time: %f\n", now);
 
-    demo.tiltX = 0.0f;
-    demo.orbitAngle = 0.0f;
-    demo.tiltZ = 0.0f;
+    scene.tiltX = 0.0f;
+    scene.orbitAngle = 0.0f;
+    scene.tiltZ = 0.0f;
 
     // A start-up after a fullscreen toggle makes new solids with fresh
     // animation state; the last pass's go first, or every toggle would leave
     // five solids behind.
-    for (Polyhedron*& solid : demo.solidTable) {
+    for (Polyhedron*& solid : scene.solidTable) {
         freePolyhedron(solid);
         solid = nullptr;
     }
-    demo.primarySolid = nullptr;
-    demo.secondarySolid = nullptr;
+    scene.primarySolid = nullptr;
+    scene.secondarySolid = nullptr;
 
-    demo.solidTable[4] = loadClosedSolid("data/tetrahed.txt");
-    demo.solidTable[3] = loadClosedSolid("data/hexahed.txt");
-    demo.solidTable[2] = loadClosedSolid("data/octahed.txt");
-    demo.solidTable[1] = loadClosedSolid("data/dodecahed.txt");
-    demo.solidTable[0] = loadClosedSolid("data/icosahed.txt");
+    // In this order, up to the first that cannot be used (which has said
+    // why): the start-up ends there.
+    const char* const files[5] = {"data/tetrahed.txt", "data/hexahed.txt", "data/octahed.txt",
+                                  "data/dodecahed.txt", "data/icosahed.txt"};
+    for (int i = 0; i < 5; i++) {
+        Polyhedron* solid = loadClosedSolid(files[i]);
+        if (!solid) return 0;
+        scene.solidTable[4 - i] = solid;
+    }
 
     // Nothing changes selectedSolid; an index outside the table still picks
     // the icosahedron rather than reading past it.
-    int selected = demo.selectedSolid >= 0 && demo.selectedSolid < 5 ? demo.selectedSolid : 0;
-    demo.primarySolid = demo.solidTable[selected];
-    demo.secondarySolid = demo.solidTable[1];
+    int selected = scene.selectedSolid >= 0 && scene.selectedSolid < 5 ? scene.selectedSolid : 0;
+    scene.primarySolid = scene.solidTable[selected];
+    scene.secondarySolid = scene.solidTable[1];
 
     const std::uint32_t flags = TEXLOAD_COMPRESSED | TEXLOAD_ALPHA | 0x1;
-    demo.chessboardTexture = loadTexture("data/schach.tga", flags);
-    demo.scratchTexture = loadTexture("data/kratzer.tga", flags);
-    demo.logoTexture = loadTexture("data/amber_kite_nuts.tga", flags);
+    scene.chessboardTexture = loadTexture("data/schach.tga", flags);
+    scene.scratchTexture = loadTexture("data/kratzer.tga", flags);
+    scene.logoTexture = loadTexture("data/amber_kite_nuts.tga", flags);
 
-    demo.primarySolid->amplitude = 0.25f;
-    demo.secondarySolid->amplitude = 0.4f;
-    demo.primarySolid->colourSet = 0;
-    demo.secondarySolid->colourSet = 1;
+    scene.primarySolid->amplitude = 0.25f;
+    scene.secondarySolid->amplitude = 0.4f;
+    scene.primarySolid->colourSet = 0;
+    scene.secondarySolid->colourSet = 1;
+    return 1;
 }

@@ -7,10 +7,9 @@
 
 TestApp::TestApp() {
     setAppDefaults(&appClass, &appWindow, &keyTable);
-    // Tests run as fast as they can, whatever the display's rate.
-    syncToDisplay = false;
+    // The demo's operations, for windows the test builds itself.
+    setAppCallbacks(demoCallbacks());
     platform::recordedNotices().clear();
-    platform::setNoticeSink(platform::recordNotice);
 }
 
 TestWindow::TestWindow(int width, int height, int fullscreen) {
@@ -19,16 +18,16 @@ TestWindow::TestWindow(int width, int height, int fullscreen) {
     appWindow.fullscreen = fullscreen;
     if (!registerWindowClass(&appClass)) return;
     if (createGLWindow(&appWindow) != 1) return;
-    demo.appWindow = &appWindow;
-    demo.keyTable = &keyTable;
+    demo.startup.appWindow = &appWindow;
+    demo.startup.keyTable = &keyTable;
     ok = true;
 }
 
 TestWindow::~TestWindow() {
     destroyGLWindow(&appWindow);
     unregisterWindowClass(&appClass);
-    demo.appWindow = nullptr;
-    demo.keyTable = nullptr;
+    demo.startup.appWindow = nullptr;
+    demo.startup.keyTable = nullptr;
 }
 
 std::uint32_t windowIdOf(const AppWindow& appWindow) {

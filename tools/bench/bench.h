@@ -3,16 +3,17 @@
 // the sound layer's mixing cost next to libopenmpt's own, and peak memory,
 // as one table on stdout and, when asked, as JSON.
 //
-// How a scene is reached: the program's own pass loop builds the window and
-// runs the start-up, and the timeline starts as usual. Its first frame goes
-// through the sequencer's frame seam (sequencerFrame), and there the bench
-// takes over: instead of waiting for the music it sets DemoState for each
-// stretch of the timeline the way the sequencer would and draws a fixed
-// number of frames through runFrame, on the real clocks, with the sound
-// layer playing through SDL's audio device (the dummy driver unless
-// SDL_AUDIODRIVER says otherwise). Then it ends the pass.
+// How a scene is reached: the program's own pass loop builds the window,
+// runs the start-up and plays the real timeline (runSequencer), on backends
+// the bench chooses (scenes.cpp): a virtual clock that the bench moves so
+// that every stretch of the timeline takes a fixed number of frames,
+// sweeping the stretch's span of scene time as the demo would, and the real
+// sound layer, playing through SDL's audio device (the dummy driver unless
+// SDL_AUDIODRIVER says otherwise), with its updates timed and the music's
+// positions the timeline waits for given by the bench at the end of each
+// stretch. Frame times are wall-clock times.
 //
-// Files: main.cpp (options, modes), scenes.cpp (the bench sequencer),
+// Files: main.cpp (options, modes), scenes.cpp (the timeline's stretches),
 // launch.cpp (launch-to-first-frame probes in fresh processes), mixing.cpp
 // (sound cost), report.cpp (statistics, machine, table, JSON).
 // Everything runs on the main thread; the records below belong to the run.
@@ -20,7 +21,16 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+struct AppCallbacks;
+namespace platform {
+struct Backends;
+}
+namespace sound {
+struct Operations;
+}
 
 namespace bench {
 
@@ -61,12 +71,12 @@ struct SceneRun {
 };
 
 // The program's pass loop in a window of exactly width x height (never
-// fullscreen, never resized), its frames not paced by the display, with
-// whatever seams the caller has set. Returns the program's exit status.
-int runBenchWindow(int width, int height);
+// fullscreen or resized, frames unpaced, notices on stderr), on `backends`
+// and with `callbacks`. Returns the program's exit status.
+int runBenchPass(const AppCallbacks& callbacks, const platform::Backends& backends, int width, int height);
 
-// Runs the demo's pass loop with the bench sequencer in the timeline's place.
-// Returns the program's exit status.
+// Runs the demo's pass loop through every stretch of its timeline. Returns
+// the program's exit status.
 int runScenes(const Options& options, SceneRun& run);
 
 // ---- launch ---------------------------------------------------------------
@@ -94,13 +104,16 @@ int runProbe(const Options& options, double mainEntered);
 
 // ---- sound ------------------------------------------------------------------
 
-// CPU time the frame loop's sound::update() calls took, all of them since
-// the process began (the bench wraps the function at link time).
+// CPU time the frame loop's sound updates took, all of them since the
+// process began: the bench's sound layer (benchSound) times every one.
 struct SoundUpdates {
     double cpuSeconds = 0;
     long calls = 0;
 };
 SoundUpdates soundUpdates();
+// The real sound layer with its update timed, to be changed further by the
+// caller (the bench's positions).
+sound::Operations benchSound();
 
 // libopenmpt alone, following the demo's module between frames of the run:
 // made once (false, with the reason, when the module cannot be read),
@@ -109,6 +122,10 @@ bool makeShadowPlayer(std::string& error);
 void startShadow(int order);
 void stepShadow();
 void stopShadow();
+// The time of each (order, row) of the module, in seconds from its start, as
+// libopenmpt plays it; false (with the reason) when the module cannot say.
+bool musicTimes(const std::vector<std::pair<int, int>>& positions, std::vector<double>& seconds,
+                std::string& error);
 
 struct MixingResult {
     double soundSeconds = 0;      // of sound the run played

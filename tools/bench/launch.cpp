@@ -8,12 +8,14 @@
 // initialisation) counts.
 #include "tools/bench/bench.h"
 
+#include "app/backends.h"
+
 #include "app/frame.h"
 #include "app/notice.h"
 #include "app/shell.h"
 #include "app/sound/sound.h"
 #include "app/window.h"
-#include "demo/sequencer.h"
+#include "demo/demo_state.h"
 
 #include <ftw.h>
 #include <poll.h>
@@ -41,22 +43,23 @@ struct ProbeStamps {
 };
 ProbeStamps stamps;
 
-// The start-up's first act is releasing the previous pass's sound.
-void stampedShutdown() {
-    if (stamps.startupBegun == 0) stamps.startupBegun = monotonicSeconds();
-    sound::shutdown();
+// The start-up, stamped where it begins (the window is built) and ends.
+int stampedInitialize(AppWindow* appWindow, KeyTable* keyTable) {
+    stamps.startupBegun = monotonicSeconds();
+    int made = initialize(appWindow, keyTable);
+    stamps.startupDone = monotonicSeconds();
+    return made;
 }
 
-int firstFrameOnly(AppWindow* appWindow, FrameReport* report) {
-    stamps.startupDone = monotonicSeconds();
-    runFrame(appWindow, report);
+// The second frame begins once the first has been presented: the stamp,
+// then a quit that this very frame retrieves, so it draws nothing.
+int framesBegun = 0;
+void firstFrameOnly(AppWindow* appWindow, platform::FrameMoment moment) {
+    if (moment != platform::FrameMoment::begin || ++framesBegun != 2) return;
     stamps.firstFrame = monotonicSeconds();
     stamps.cpu = processCpuSeconds();
     postQuit(appWindow);
-    return 0;
 }
-
-void quietNotice(const char* text) { std::fprintf(stderr, "demo-bench probe: notice: %s\n", text); }
 
 // One probe; `extra` is added to its environment ("NAME=value", or empty).
 bool runOneProbe(const std::string& self, const std::string& size, const std::string& extra, LaunchSample& sample,
@@ -173,12 +176,12 @@ LaunchResult measureLaunches(const char* self, const Options& options) {
 int runProbe(const Options& options, double mainEntered) {
     stamps = ProbeStamps{};
     stamps.mainEntered = mainEntered;
-    platform::setNoticeSink(quietNotice);
-    keepRequestedWindowSize = true;
-    soundCalls.shutdown = stampedShutdown;
-    sequencerFrame = firstFrameOnly;
+    platform::Backends backends;
+    backends.frameHook = firstFrameOnly;
+    AppCallbacks callbacks = demoCallbacks();
+    callbacks.initialize = stampedInitialize;
 
-    int status = runBenchWindow(options.width, options.height);
+    int status = runBenchPass(callbacks, backends, options.width, options.height);
     if (stamps.firstFrame > 0)
         std::printf("bench-probe main %.9f begun %.9f done %.9f first %.9f cpu %.9f\n", stamps.mainEntered,
                     stamps.startupBegun, stamps.startupDone, stamps.firstFrame, stamps.cpu);

@@ -1,11 +1,11 @@
 // The sound layer's cost next to libopenmpt's own, in CPU time of the main
 // thread, so that other processes on the machine do not count.
 //
-// The layer's side is the run itself: the frame dispatcher calls
-// sound::update() once a frame, and the bench's link wraps that function
-// (-Wl,--wrap) so that every call is timed without a seam in the program.
-// That is the whole per-frame sound work of the demo on the real output:
-// rendering the module, mixing the waves in, clipping, queueing to SDL.
+// The layer's side is the run itself: the frame dispatcher updates the sound
+// once a frame, through the layer the backends chose, and the bench's layer
+// (benchSound) is the real one with every update timed. That is the whole
+// per-frame sound work of the demo on the real output: rendering the
+// module, mixing the waves in, clipping, queueing to SDL.
 //
 // libopenmpt's side is measured in the same run and under the same
 // conditions (the rasteriser's threads busy on both cores, the caches
@@ -17,6 +17,9 @@
 // to order 39 are not counted; nor is the layer's own jump there.
 #include "tools/bench/bench.h"
 
+#include "app/backends.h"
+#include "app/sound/sound.h"
+
 #include <libopenmpt/libopenmpt.hpp>
 
 #include <algorithm>
@@ -26,24 +29,17 @@
 #include <memory>
 #include <ostream>
 
-namespace {
-
-bench::SoundUpdates updates;
-
-}  // namespace
-
-// The linker sends the program's calls of sound::update() here
-// (-Wl,--wrap=_ZN5sound6updateEv); the real one is __real_....
-extern "C" void __real__ZN5sound6updateEv();
-extern "C" void __wrap__ZN5sound6updateEv() {
-    double start = bench::threadCpuSeconds();
-    __real__ZN5sound6updateEv();
-    updates.cpuSeconds += bench::threadCpuSeconds() - start;
-    updates.calls++;
-}
-
 namespace bench {
 namespace {
+
+SoundUpdates updates;
+
+void timedUpdate() {
+    double start = threadCpuSeconds();
+    sound::update();
+    updates.cpuSeconds += threadCpuSeconds() - start;
+    updates.calls++;
+}
 
 const char* const kModulePath = "data/orbita.s3m";
 constexpr int kRate = 44100;
@@ -71,6 +67,12 @@ Shadow shadow;
 }  // namespace
 
 SoundUpdates soundUpdates() { return updates; }
+
+sound::Operations benchSound() {
+    sound::Operations operations = sound::layerOperations();
+    operations.update = timedUpdate;
+    return operations;
+}
 
 bool makeShadowPlayer(std::string& error) {
     std::ifstream file(kModulePath, std::ios::binary);
@@ -114,6 +116,23 @@ void stepShadow() {
         shadow.rendered += got;
     }
     shadow.cpuSeconds += threadCpuSeconds() - start;
+}
+
+bool musicTimes(const std::vector<std::pair<int, int>>& positions, std::vector<double>& seconds,
+                std::string& error) {
+    seconds.clear();
+    if (!shadow.player) {
+        error = "no module to time";
+        return false;
+    }
+    try {
+        for (const auto& [order, row] : positions)
+            seconds.push_back(shadow.player->set_position_order_row(order, row));
+    } catch (const std::exception& failure) {
+        error = std::string(kModulePath) + ": " + failure.what();
+        return false;
+    }
+    return true;
 }
 
 void stopShadow() {

@@ -1,78 +1,49 @@
-// The bench sequencer: the timeline's stretches, each for a fixed number of
-// frames, set up the way the sequencer sets them up, drawn through runFrame.
+// The timeline's stretches, each a fixed number of frames, played by the
+// demo's own sequencer (runSequencer) through the bench's backends.
 //
-// The polyhedra scene runs on the real performance counter, phase by phase:
-// each phase is entered as the scene itself enters it, and a phase that ends
-// by itself before its frames are drawn is entered again (phase 4 keeps its
-// bounce going). The lens scene's parameters come from the scene clock
-// (demoTime) through the sequencer's own formulas; the bench sweeps that
-// clock over the stretch's span of the real timeline in equal steps, one per
-// frame, so every run draws the same pictures as the demo draws at those
-// moments whatever the frame rate (the lens moves in fixed steps of scene
-// time, so its path is the demo's too). The zoom tunnel turns per frame.
+// The bench decides two things only: when each of the timeline's waits ends,
+// and how much scene time each frame takes. Everything drawn and every
+// parameter comes from the demo's own code, as it plays.
+// - Scene 0 ends itself. The bench moves the virtual clock so that each of
+//   its seven phases takes exactly its frames, spread evenly over the phase's
+//   length (kPhaseLength): frame j of n is drawn (j - 1/2) / (n - 1) of the
+//   length into the phase, so the last one is past it and ends the phase.
+// - The zoom tunnel, the lens scene's waits and the closing stretch end on
+//   the music's positions, which the bench gives the sequencer (through the
+//   sound layer's position, the rest of the layer playing for real): each
+//   event comes once its stretch has had its frames. The lens scene's scene
+//   time sweeps each stretch's span of the real timeline, taken from the
+//   module itself (the time of orders 41, 44, 46, 49 and row 32 of 49).
+// Frame times run from the beginning of one frame to the beginning of the
+// next, so whatever the sequencer does in between counts too; the bench's
+// own libopenmpt player (mixing.cpp) steps between them, not counted.
 #include "tools/bench/bench.h"
 
+#include "app/backends.h"
 #include "app/clock.h"
 #include "app/frame.h"
 #include "app/gl.h"
-#include "app/notice.h"
 #include "app/shell.h"
+#include "app/sound/sound.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
 #include "demo/sequencer.h"
+#include "scenes/polyhedra/polyhedra.h"
 
 #include <SDL.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace bench {
 namespace {
 
-// The lens scene's clock at the module's events (orders 41, 44, 46, 49,
-// 49 row 32 and 52), in seconds from its start at order 39.
-constexpr float kLensAppears = 11.25f;
-constexpr float kZoomStarts = 30.0f;
-constexpr float kTwistStarts = 41.25f;
-constexpr float kLensFalls = 56.25f;
-constexpr float kLensGone = 60.0f;
-constexpr float kLensSceneEnds = 69.2f;
-
-struct Bench {
-    const Options* options = nullptr;
-    SceneRun* run = nullptr;
-    double lastFrameEnd = 0;  // when the previous frame returned
-    double lastFrameCpu = 0;  // the process's CPU time then
-    bool failed = false;      // a frame reported a quit, or the window is wrong
-};
-
-Bench bench;
-
-// One frame through the frame loop; its time runs from the end of the
-// previous frame, so whatever the bench did in between (what the sequencer
-// would do) counts too. False when the frame reported a quit.
-bool frame(AppWindow* appWindow, SceneResult& scene) {
-    FrameReport report;
-    int going = runFrame(appWindow, &report);
-    double end = monotonicSeconds();
-    scene.cpuMs += (processCpuSeconds() - bench.lastFrameCpu) * 1000.0;
-    scene.frameMs.push_back((end - bench.lastFrameEnd) * 1000.0);
-    // libopenmpt's side of the mixing cost, kept out of the frame times.
-    stepShadow();
-    bench.lastFrameEnd = monotonicSeconds();
-    bench.lastFrameCpu = processCpuSeconds();
-    return going != 0;
-}
-
-SceneResult& newScene(const char* name) {
-    bench.run->scenes.push_back(SceneResult{name, {}, 0});
-    bench.run->scenes.back().frameMs.reserve(static_cast<std::size_t>(bench.options->frames));
-    return bench.run->scenes.back();
-}
-
-// ---- scene 0 ----------------------------------------------------------------
+// Counts per second of the virtual clock: fine enough for any stretch a
+// bench would draw (a 1 s phase in 300 frames steps by 3.3 ms).
+constexpr std::int64_t kClockFrequency = std::int64_t(1) << 20;
 
 const char* const kPhaseNames[8] = {"",
                                     "polyhedra 1: logo",
@@ -83,154 +54,211 @@ const char* const kPhaseNames[8] = {"",
                                     "polyhedra 6: riding",
                                     "polyhedra 7: lagging"};
 
-// What the scene itself does when it moves into `phase`: phases 1 to 4 are
-// timed from the clock mark (the mark at phase 4 starts the first fall),
-// phases 4 to 7 from phaseStart.
-void enterPhase(int phase) {
-    if (phase <= 4) clockMark();
-    if (phase >= 4) demo.phaseStart = static_cast<float>(clockNow());
-    demo.scenePhase = phase;
+// The lens scene's stretches, in frames of the lens scene: the positions
+// the waits end on and the scene time each stretch sweeps.
+enum LensStretch { wandering, zoomingOut, twistedFalling, fastZoom, lensStretches };
+const char* const kLensNames[lensStretches] = {"lens on: wandering", "lens on: zooming out",
+                                               "lens on: twisted, falling", "lens off: fast zoom"};
+
+struct Bench {
+    const Options* options = nullptr;
+    SceneRun* run = nullptr;
+    bool failed = false;
+
+    // The frame being drawn: its row, and when it began.
+    SceneResult* row = nullptr;
+    double frameBegan = 0;
+    double cpuBegan = 0;
+    std::int32_t lastScene = 0;
+    bool firstFrameSeen = false;
+
+    int phase = 0;          // scene 0: the phase being drawn, its frames so far
+    int phaseFrames = 0;
+    int tunnelFrames = 0;
+    int lensFrames = 0;     // every frame of the lens scene so far
+    int closingFrames = 0;
+    double lensSpan[lensStretches] = {};  // seconds of scene time each stretch sweeps
+    int fallingFrom = 0;    // the lens frame from which order 49 is heard
+    double lensBegan = 0;   // the clock when the lens scene's first frame began
+    double sceneSeconds = 0;  // scene time swept since
+};
+
+Bench bench;
+
+SceneResult& rowNamed(const char* name) {
+    for (SceneResult& scene : bench.run->scenes)
+        if (scene.name == name) return scene;
+    bench.run->scenes.push_back(SceneResult{name, {}, 0});
+    bench.run->scenes.back().frameMs.reserve(static_cast<std::size_t>(bench.options->frames));
+    return bench.run->scenes.back();
 }
 
-// The phase ended by itself: again from its start. In phase 4 the mark
-// belongs to the bounce and stays.
-void repeatPhase(int phase) {
-    demo.SceneState = 0;
-    if (phase == 4) {
-        demo.phaseStart = static_cast<float>(clockNow());
-        demo.scenePhase = 4;
+// Puts the virtual clock at `seconds` (it only ever moves forwards).
+void clockAt(double seconds) {
+    const auto target = static_cast<std::int64_t>(std::llround(seconds * double(kClockFrequency)));
+    const std::int64_t now = platform::performanceCounter();
+    if (target > now) platform::advanceVirtualClock(target - now);
+}
+
+
+int lensStretchOf(int frame) {
+    const int n = bench.options->frames;
+    if (frame < n) return wandering;
+    if (frame < 2 * n) return zoomingOut;
+    if (frame < 3 * n) return twistedFalling;
+    return fastZoom;
+}
+
+// ---- the frames -----------------------------------------------------------------
+
+// Scene 0's frame j of phase p, counted from the phase's start.
+void polyhedraFrameBegins() {
+    const int phase = demo.polyhedra.scenePhase;
+    if (phase != bench.phase) {
+        bench.phase = phase;
+        bench.phaseFrames = 0;
+    }
+    const int j = ++bench.phaseFrames;
+    const int n = bench.options->frames;
+    const double length = phase >= 1 && phase <= 7 ? kPhaseLength[phase] : 1.0;
+    const double into = n >= 2 ? (j - 0.5) * length / (n - 1) : 1.5 * length;
+    // Phases 1 to 3 are timed from the clock mark, 4 to 7 from phaseStart,
+    // each set when the phase began.
+    const double start = phase <= 3 ? static_cast<double>(clockMarkSeconds)
+                                    : static_cast<double>(demo.polyhedra.phaseStart);
+    clockAt(start + into);
+    bench.row = &rowNamed(kPhaseNames[phase >= 1 && phase <= 7 ? phase : 7]);
+}
+
+// The scene clock follows the tick count in whole milliseconds: the sweep
+// keeps its own sum, so the steps add up to the span.
+void lensFrameBegins() {
+    if (bench.lensFrames == 0) bench.lensBegan = clockNow();
+    const int stretch = lensStretchOf(bench.lensFrames);
+    const int n = bench.options->frames;
+    bench.sceneSeconds += bench.lensSpan[stretch] / n;
+    clockAt(bench.lensBegan + bench.sceneSeconds);
+    bench.lensFrames++;
+    bench.row = &rowNamed(kLensNames[stretch]);
+}
+
+// The shadow player follows the module: from its start through scene 0,
+// from order 39 through the lens scene.
+void followTheModule(std::int32_t scene) {
+    if (!bench.firstFrameSeen && scene == 0) startShadow(0);
+    if (bench.firstFrameSeen && scene != bench.lastScene) {
+        if (bench.lastScene == 0 || bench.lastScene == 2) stopShadow();
+        if (scene == 2) startShadow(kLensSceneFirstOrder);
+    }
+    bench.lastScene = scene;
+}
+
+// The frame that has just ended, into its row.
+void closeFrame() {
+    if (!bench.row) return;
+    const double end = monotonicSeconds();
+    bench.row->cpuMs += (processCpuSeconds() - bench.cpuBegan) * 1000.0;
+    bench.row->frameMs.push_back((end - bench.frameBegan) * 1000.0);
+    bench.row = nullptr;
+}
+
+void frameHook(AppWindow* appWindow, platform::FrameMoment moment) {
+    if (moment != platform::FrameMoment::begin) return;
+    closeFrame();
+    if (!bench.firstFrameSeen) {
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(appWindow->window, &width, &height);
+        const Options& options = *bench.options;
+        if (width != options.width || height != options.height) {
+            std::fprintf(stderr, "demo-bench: the window is %d x %d, not %d x %d\n", width, height,
+                         options.width, options.height);
+            bench.failed = true;
+            postQuit(appWindow);
+            return;
+        }
+    }
+    // libopenmpt's side of the mixing cost, kept out of the frame times.
+    const std::int32_t scene = demo.timeline.SceneState;
+    followTheModule(scene);
+    bench.firstFrameSeen = true;
+    stepShadow();
+
+    if (scene == 0) {
+        polyhedraFrameBegins();
+    } else if (scene == 1) {
+        bench.tunnelFrames++;
+        bench.row = &rowNamed("zoom tunnel");
+    } else if (scene == 2) {
+        lensFrameBegins();
     } else {
-        enterPhase(phase);
+        bench.closingFrames++;
+        bench.row = &rowNamed("closing stretch");
     }
+    bench.frameBegan = monotonicSeconds();
+    bench.cpuBegan = processCpuSeconds();
 }
 
-bool polyhedraPhase(AppWindow* appWindow, int phase) {
-    SceneResult& scene = newScene(kPhaseNames[phase]);
-    // Phase 1 is where the start-up left the scene.
-    if (phase > 1) enterPhase(phase);
-    for (int i = 0; i < bench.options->frames; ++i) {
-        if (demo.SceneState != 0 || demo.scenePhase != phase) repeatPhase(phase);
-        if (!frame(appWindow, scene)) return false;
-        stepOrbit();
-    }
+// ---- the music's positions --------------------------------------------------------
+
+std::uint64_t at(int order, int row) {
+    return static_cast<std::uint64_t>(order) | (static_cast<std::uint64_t>(row) << 16);
+}
+
+// What the sequencer hears: each wait's event once its stretch has had its
+// frames. Scene 0's music plays as it plays: nothing waits on it.
+std::uint64_t scriptedPosition(sound::Channel channel) {
+    const int n = bench.options->frames;
+    const StartupHandles& made = demo.startup;
+    if (channel == made.firstStream) return bench.tunnelFrames >= n ? kFirstStreamEnd : 0;
+    if (channel == made.secondStream) return bench.closingFrames >= n ? kSecondStreamEnd : 0;
+    if (channel != made.moduleHandle || demo.timeline.SceneState != 2) return sound::position(channel);
+    const int frame = bench.lensFrames;
+    if (frame < n) return at(kLensAppearsOrder, 0);
+    if (frame < 2 * n) return at(kZoomStartsOrder, 0);
+    if (frame < bench.fallingFrom) return at(kTwistStartsOrder, 0);
+    if (frame < 3 * n) return at(kLensFallsOrder, 0);
+    if (frame < 4 * n) return at(kLensFallsOrder, kLensGoneRow);
+    return at(kLensSceneLastOrder, 0);
+}
+
+// The bench hears the music as soon as it starts: it times scene 0 itself.
+double heardAtOnce(sound::Channel) { return -1.0; }
+
+sound::Operations soundForTheBench() {
+    sound::Operations operations = benchSound();
+    operations.position = scriptedPosition;
+    operations.secondsUntilHeard = heardAtOnce;
+    return operations;
+}
+
+// The spans of the lens scene's stretches, from the module's own timing.
+bool measureLensSpans(std::string& error) {
+    const std::vector<std::pair<int, int>> events = {
+        {kLensAppearsOrder, 0}, {kZoomStartsOrder, 0}, {kTwistStartsOrder, 0},
+        {kLensFallsOrder, 0},   {kLensFallsOrder, kLensGoneRow}, {kLensSceneLastOrder, 0}};
+    std::vector<double> t;
+    if (!musicTimes(events, t, error)) return false;
+    bench.lensSpan[wandering] = t[1] - t[0];
+    bench.lensSpan[zoomingOut] = t[2] - t[1];
+    bench.lensSpan[twistedFalling] = t[4] - t[2];
+    bench.lensSpan[fastZoom] = t[5] - t[4];
+    // Within the third stretch, order 49 comes where the music has it.
+    const int n = bench.options->frames;
+    const double share = bench.lensSpan[twistedFalling] > 0 ? (t[3] - t[2]) / bench.lensSpan[twistedFalling] : 0;
+    bench.fallingFrom = 2 * n + static_cast<int>(std::lround(share * n));
     return true;
 }
 
-// ---- scene 1 ----------------------------------------------------------------
-
-bool zoomTunnel(AppWindow* appWindow) {
-    SceneResult& scene = newScene("zoom tunnel");
-    soundCalls.stop(demo.moduleHandle);
-    demo.SceneState = 1;  // the polyhedra scene sets it as it ends
-    resetGLState();
-    reshapeGL(0, 0);
-    demo.zoom = 0.5f;
-    soundCalls.playStream(demo.firstStream, true);
-    for (int i = 0; i < bench.options->frames; ++i) {
-        if (!frame(appWindow, scene)) return false;
-        demo.rotation += 5.0f;
-    }
-    return true;
-}
-
-// ---- scene 2 ----------------------------------------------------------------
-
-// The parameters the sequencer sets after a frame, for scene time demoTime.
-using LensUpdate = void (*)();
-
-float zoomSince(float zoomStart) { return 3.0f / (demo.demoTime + 1.5f - zoomStart); }
-
-void wandering() { catchUpLens(); }
-
-void zoomingOut() {
-    catchUpLens();
-    demo.zoom = zoomSince(kZoomStarts);
-}
-
-void twisted() {
-    if (demo.demoTime >= kLensFalls) demo.lensBounce = false;
-    catchUpLens();
-    demo.zoom = zoomSince(kZoomStarts);
-    demo.twistAngle = (demo.demoTime - kTwistStarts) * 2.0f;
-}
-
-void fastZoom() {
-    const float zoomOffset = kLensGone - kZoomStarts;
-    float t = demo.demoTime - kLensGone;
-    demo.zoom = 3.0f / (zoomOffset + 1.5f - 3.3f * t);
-    demo.rotation = 65.0f * t;
-}
-
-// Frames over [from, to) of the lens scene's clock. The frame loop adds the
-// real frame time to demoTime; the sweep puts it back on the stretch.
-bool lensStretch(AppWindow* appWindow, const char* name, float from, float to, LensUpdate update) {
-    SceneResult& scene = newScene(name);
-    const int frames = bench.options->frames;
-    for (int i = 0; i < frames; ++i) {
-        demo.demoTime = from + (to - from) * static_cast<float>(i) / static_cast<float>(frames);
-        update();
-        if (!frame(appWindow, scene)) return false;
-    }
-    return true;
-}
-
-bool lensScene(AppWindow* appWindow) {
-    demo.SceneState = 2;
-    soundCalls.setModuleOrder(demo.moduleHandle, 39);
-    soundCalls.playModule(demo.moduleHandle);
-    startShadow(39);
-    resetGLState();
-    demo.zoom = 2.0f;
-    demo.rotation = 0.0f;
-
-    // The lens is switched on where it appears, its clock at the scene's.
-    demo.demoTime = kLensAppears;
-    demo.lensActive = true;
-    demo.lensClock = demo.demoTime;
-    if (!lensStretch(appWindow, "lens on: wandering", kLensAppears, kZoomStarts, wandering)) return false;
-    if (!lensStretch(appWindow, "lens on: zooming out", kZoomStarts, kTwistStarts, zoomingOut)) return false;
-    if (!lensStretch(appWindow, "lens on: twisted, falling", kTwistStarts, kLensGone, twisted)) return false;
-    demo.lensActive = false;
-    return lensStretch(appWindow, "lens off: fast zoom", kLensGone, kLensSceneEnds, fastZoom);
-}
-
-// ---- closing ------------------------------------------------------------------
-
-bool closingStretch(AppWindow* appWindow) {
-    SceneResult& scene = newScene("closing stretch");
-    soundCalls.stop(demo.moduleHandle);
-    soundCalls.playStream(demo.secondStream, true);
-    demo.SceneState = -1;
-    for (int i = 0; i < bench.options->frames; ++i)
-        if (!frame(appWindow, scene)) return false;
-    soundCalls.stop(demo.secondStream);
-    return true;
-}
-
-// The module plays from its start through the polyhedra scene (the
-// sequencer has just started it) and from order 39 through the lens scene;
-// libopenmpt alone follows it.
-bool allScenes(AppWindow* appWindow) {
-    startShadow(0);
-    for (int phase = 1; phase <= 7; ++phase)
-        if (!polyhedraPhase(appWindow, phase)) return false;
-    stopShadow();
-    if (!zoomTunnel(appWindow)) return false;
-    if (!lensScene(appWindow)) return false;
-    stopShadow();
-    return closingStretch(appWindow);
-}
+// ---- the run -------------------------------------------------------------------------
 
 const char* glText(GLenum name) {
     const GLubyte* text = glGetString(name);
     return text ? reinterpret_cast<const char*>(text) : "(unknown)";
 }
 
-// Takes the timeline's place at its first frame (the sequencer has just
-// started the module, as it does), runs every stretch, then ends the pass:
-// the quit it posts ends the pass loop, and 0 returns from the sequencer.
-int benchSequencer(AppWindow* appWindow, FrameReport* report) {
-    report->elapsedMs = 0;
+// The timeline, after what it needs from the start-up's window: the GL
+// strings, the sound driver, the shadow player and the music's timing.
+void benchTimeline(AppWindow* appWindow) {
     bench.run->renderer = glText(GL_RENDERER);
     bench.run->glVersion = glText(GL_VERSION);
     const char* driver = SDL_GetCurrentAudioDriver();
@@ -238,55 +266,62 @@ int benchSequencer(AppWindow* appWindow, FrameReport* report) {
                                     : std::string("none (") + SDL_GetError() + ")";
     std::string error;
     const long before = residentKiB();
-    if (!makeShadowPlayer(error)) {
+    if (!makeShadowPlayer(error) || !measureLensSpans(error)) {
         std::fprintf(stderr, "demo-bench: %s\n", error.c_str());
         bench.failed = true;
         postQuit(appWindow);
-        return 0;
+        return;
     }
     bench.run->comparisonPlayerKiB = residentKiB() - before;
-    int width = 0, height = 0;
-    SDL_GL_GetDrawableSize(appWindow->window, &width, &height);
-    const Options& options = *bench.options;
-    if (width != options.width || height != options.height) {
-        std::fprintf(stderr, "demo-bench: the window is %d x %d, not %d x %d\n", width, height, options.width,
-                     options.height);
-        bench.failed = true;
-    } else {
-        bench.lastFrameEnd = monotonicSeconds();
-        bench.lastFrameCpu = processCpuSeconds();
-        bench.failed = !allScenes(appWindow);
-        bench.run->completed = !bench.failed;
-    }
-    postQuit(appWindow);
-    return 0;
+    runSequencer(appWindow);
+    // The timeline's own end: the last frame ends here.
+    closeFrame();
+    stopShadow();
+    const int n = bench.options->frames;
+    bench.run->completed = !bench.failed && bench.closingFrames == n && bench.tunnelFrames == n &&
+                           bench.lensFrames == 4 * n;
+    for (const SceneResult& scene : bench.run->scenes)
+        if (static_cast<int>(scene.frameMs.size()) != n) bench.run->completed = false;
 }
 
 void noticeToStderr(const char* text) { std::fprintf(stderr, "demo-bench: notice: %s\n", text); }
 
 }  // namespace
 
-int runBenchWindow(int width, int height) {
+int runBenchPass(const AppCallbacks& callbacks, const platform::Backends& backends, int width, int height) {
     static AppClass appClass;
     static AppWindow appWindow;
     static KeyTable keyTable;
     setAppDefaults(&appClass, &appWindow, &keyTable);
-    // Raw capacity: every frame as soon as the last one is done.
-    syncToDisplay = false;
+    platform::Backends chosen = backends;
+    chosen.notices = noticeToStderr;
+    chosen.sizing = platform::WindowSizing::fixed;
+    chosen.pacedByDisplay = false;  // raw capacity: every frame as soon as the last is done
+    platform::useBackends(chosen);
     appWindow.width = width;
     appWindow.height = height;
     appWindow.fullscreen = 0;
-    return runPasses(&appClass, &appWindow, &keyTable);
+    return runPasses(callbacks, &appClass, &appWindow, &keyTable);
 }
 
 int runScenes(const Options& options, SceneRun& run) {
     bench = Bench{};
     bench.options = &options;
     bench.run = &run;
+    // The rows in the timeline's order, whatever comes first.
+    for (int phase = 1; phase <= 7; ++phase) rowNamed(kPhaseNames[phase]);
+    rowNamed("zoom tunnel");
+    for (const char* name : kLensNames) rowNamed(name);
+    rowNamed("closing stretch");
 
-    platform::setNoticeSink(noticeToStderr);
-    keepRequestedWindowSize = true;
-    sequencerFrame = benchSequencer;
+    static const sound::Operations sound = soundForTheBench();
+    platform::Backends backends;
+    backends.clock.isVirtual = true;
+    backends.clock.frequency = kClockFrequency;
+    backends.sound = &sound;
+    backends.frameHook = frameHook;
+    AppCallbacks callbacks = demoCallbacks();
+    callbacks.runTimeline = benchTimeline;
 
     // The start-up's progress lines would bury the table: they go nowhere
     // during the run (the launch probes still write theirs, to a pipe).
@@ -294,14 +329,13 @@ int runScenes(const Options& options, SceneRun& run) {
     const int savedOut = dup(STDOUT_FILENO);
     const int nowhere = open("/dev/null", O_WRONLY);
     if (savedOut >= 0 && nowhere >= 0) dup2(nowhere, STDOUT_FILENO);
-    int status = runBenchWindow(options.width, options.height);
+    int status = runBenchPass(callbacks, backends, options.width, options.height);
     std::fflush(stdout);
     if (savedOut >= 0 && nowhere >= 0) dup2(savedOut, STDOUT_FILENO);
     if (savedOut >= 0) close(savedOut);
     if (nowhere >= 0) close(nowhere);
 
-    sequencerFrame = runFrame;
-    if (status == 0 && bench.failed) status = 3;
+    if (status == 0 && (bench.failed || !run.completed)) status = 3;
     return status;
 }
 

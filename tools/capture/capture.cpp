@@ -1,5 +1,6 @@
 #include "tools/capture/capture.h"
 
+#include "app/backends.h"
 #include "app/clock.h"
 #include "app/frame.h"
 #include "app/gl.h"
@@ -43,12 +44,12 @@ double secondsAt(const Run& run, std::uint64_t frame) {
 
 // One timeline line: what changed, its new value, and where the music was.
 void printEvent(const Run& run, const char* what, int value) {
-    std::uint64_t module = sound::position(demo.moduleHandle);
+    std::uint64_t module = sound::position(demo.startup.moduleHandle);
     std::printf("%s %d frame %llu time %.6f order %u row %u first %llu second %llu\n", what, value,
                 static_cast<unsigned long long>(run.frame), secondsAt(run, run.frame),
                 static_cast<unsigned>(module & 0xFFFF), static_cast<unsigned>((module >> 16) & 0xFFFF),
-                static_cast<unsigned long long>(sound::position(demo.firstStream)),
-                static_cast<unsigned long long>(sound::position(demo.secondStream)));
+                static_cast<unsigned long long>(sound::position(demo.startup.firstStream)),
+                static_cast<unsigned long long>(sound::position(demo.startup.secondStream)));
     std::fflush(stdout);
 }
 
@@ -61,7 +62,7 @@ void noteTimeline(Run& run) {
         printEvent(run, "scene", 1);
         run.sceneOneNext = false;
     }
-    std::int32_t scene = demo.SceneState;
+    std::int32_t scene = demo.timeline.SceneState;
     if (!run.sceneSeen || scene != run.lastScene) {
         if (run.sceneSeen && run.lastScene == 0 && scene == 1) {
             run.sceneOneNext = true;
@@ -69,12 +70,12 @@ void noteTimeline(Run& run) {
             printEvent(run, "scene", scene);
         }
     }
-    if (run.sceneSeen && demo.lensActive != run.lastLens) printEvent(run, "lens", demo.lensActive ? 1 : 0);
-    if (run.sceneSeen && demo.lensBounce != run.lastBounce) printEvent(run, "bounce", demo.lensBounce ? 1 : 0);
+    if (run.sceneSeen && demo.timeline.lensActive != run.lastLens) printEvent(run, "lens", demo.timeline.lensActive ? 1 : 0);
+    if (run.sceneSeen && demo.timeline.lensBounce != run.lastBounce) printEvent(run, "bounce", demo.timeline.lensBounce ? 1 : 0);
     run.sceneSeen = true;
     run.lastScene = scene;
-    run.lastLens = demo.lensActive;
-    run.lastBounce = demo.lensBounce;
+    run.lastLens = demo.timeline.lensActive;
+    run.lastBounce = demo.timeline.lensBounce;
 }
 
 void fail(Run& run, AppWindow* appWindow, const std::string& error) {
@@ -110,7 +111,8 @@ bool readFrame(Run& run, int width, int height) {
     return ok;
 }
 
-void observeFrame(AppWindow* appWindow) {
+void observeFrame(AppWindow* appWindow, platform::FrameMoment moment) {
+    if (moment != platform::FrameMoment::drawn) return;
     Run& run = *current;
     const Options& options = *run.options;
     noteTimeline(run);
@@ -160,13 +162,15 @@ int run(const Options& options, std::vector<FrameOutput> outputs) {
     state.limit = frameLimit(options);
     current = &state;
 
-    // Nobody is there to dismiss a message box.
-    platform::setNoticeSink(noticeToStderr);
-    platform::useVirtualClock(static_cast<std::int64_t>(options.fps) * unitsPerFrame);
-    sound::useOfflineOutput();
-    keepRequestedWindowSize = true;
-    syncToDisplay = false;  // as fast as it can: its clock is virtual
-    setFrameObserver(observeFrame);
+    platform::Backends backends;
+    backends.clock.isVirtual = true;
+    backends.clock.frequency = static_cast<std::int64_t>(options.fps) * unitsPerFrame;
+    backends.notices = noticeToStderr;  // nobody is there to dismiss a message box
+    backends.soundOutput = platform::SoundOutput::offline;
+    backends.frameHook = observeFrame;
+    backends.sizing = platform::WindowSizing::fixed;
+    backends.pacedByDisplay = false;  // as fast as it can: its clock is virtual
+    platform::useBackends(backends);
 
     static AppClass appClass;
     static AppWindow appWindow;
@@ -175,9 +179,8 @@ int run(const Options& options, std::vector<FrameOutput> outputs) {
     appWindow.width = options.width;
     appWindow.height = options.height;
     appWindow.fullscreen = 0;
-    int status = runPasses(&appClass, &appWindow, &keyTable);
+    int status = runPasses(demoCallbacks(), &appClass, &appWindow, &keyTable);
 
-    setFrameObserver(nullptr);
     current = nullptr;
     // The last frame's sound was asked for but no update came to consume it:
     // the mix then lasts exactly as long as the frames drawn.
