@@ -42,14 +42,21 @@ bool x11HasWindowManager() {
 }
 #endif
 
+// Where DEMO_NOTICE does not say, the display driver decides; SDL's video
+// must be running to tell which one it is.
 bool boxCanBeAnswered() {
-    const char* mode = std::getenv("DEMO_NOTICE");
-    if (mode && std::strcmp(mode, "stderr") == 0) return false;
-    if (mode && std::strcmp(mode, "box") == 0) return true;
 #ifdef DEMO_HAVE_X11
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && std::strcmp(driver, "x11") == 0) return x11HasWindowManager();
 #endif
+    return true;
+}
+
+// Shows the box and waits for it; false when none could be shown.
+bool showBox(const char* text) {
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, noticeWindow) != 0) return false;
+    // The keys belong to the demo again.
+    if (noticeWindow) SDL_RaiseWindow(noticeWindow);
     return true;
 }
 
@@ -60,12 +67,20 @@ void showNotice(const char* text) {
         backends().notices(text);
         return;
     }
-    if (boxCanBeAnswered() &&
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, noticeWindow) == 0) {
-        // The keys belong to the demo again.
-        if (noticeWindow) SDL_RaiseWindow(noticeWindow);
-        return;
+    const char* mode = std::getenv("DEMO_NOTICE");
+    bool shown = false;
+    if (mode && std::strcmp(mode, "box") == 0) {
+        shown = showBox(text);
+    } else if (!mode || std::strcmp(mode, "stderr") != 0) {
+        // A notice before the shell has started SDL's video (one said before
+        // any window is built) starts it for itself: without a driver to ask,
+        // a box would go up on a display with no window manager, where
+        // nobody can ever dismiss it.
+        const bool started = SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        shown = boxCanBeAnswered() && showBox(text);
+        if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
+    if (shown) return;
     std::fprintf(stderr, "Error: %s\n", text);
     std::fflush(stderr);
 }

@@ -4,7 +4,9 @@
 // showNotice. On a desktop it is an SDL message box that waits to be
 // dismissed. Where no one could dismiss a box it goes to stderr instead: when
 // SDL cannot show one, on an X server without a window manager (a bare Xvfb),
-// or when DEMO_NOTICE=stderr is set. Tools and tests choose where notices go
+// or when DEMO_NOTICE=stderr is set (DEMO_NOTICE=box always tries a box). The
+// same rule holds before any window is built: such a notice starts SDL's
+// video for itself to tell. Tools and tests choose where notices go
 // with the backends (backends.h); the tests choose the recorder below, so
 // that no test can ever block on a box.
 #pragma once

@@ -207,3 +207,38 @@ TEST(NoticeInFront, AStartUpNoticeOverTheFullscreenWindowIsSeenAndReturnDismisse
     EXPECT_EQ(release.wait(10.0), 0);
     EXPECT_EQ(program.wait(30.0), 0) << "the demo did not end on Escape; its output is in " << log;
 }
+
+// The notice said before any window is built (no data found anywhere) keeps
+// the same rule as every other: where a window manager runs, it is a box,
+// and Return dismisses it; the program then ends with status 1.
+TEST(NoticeInFront, TheNoDataNoticeBeforeAnyWindowIsABoxWhereAWindowManagerRuns) {
+    for (const char* program : {"Xvfb", "openbox", "xdotool"})
+        if (!onPath(program)) GTEST_SKIP() << program << " is not installed (scripts/deps installs it)";
+    HeadlessDisplay screen(1024, 768);
+    ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
+    const std::vector<std::string> onScreen = {"DISPLAY=" + screen.name};
+    Background manager({"openbox"}, onScreen);
+    XConnection x(screen.name);
+    ASSERT_NE(x.display, nullptr);
+    ASSERT_TRUE(waitFor(20.0, [&] { return hasWindowManager(x.display); })) << "openbox did not start";
+
+    // A copy of the program with nothing installed beside it, started in an
+    // empty folder.
+    ScratchDirectory scratch;
+    fs::create_directories(scratch.path + "/bin");
+    fs::create_directories(scratch.path + "/elsewhere");
+    fs::copy_file(builtProgram("demo"), scratch.path + "/bin/orbita");
+    const std::string log = scratch.path + "/orbita.log";
+    std::vector<std::string> environment = onScreen;
+    environment.push_back("DEMO_NOTICE=");
+    Background program({scratch.path + "/bin/orbita"}, environment, log, scratch.path + "/elsewhere");
+
+    ASSERT_TRUE(waitFor(60.0, [&] { return findTopLevel(x.display, "Error").frame != 0; }))
+        << "no notice box appeared; the program's output is in " << log;
+    EXPECT_TRUE(program.running()) << "the program did not wait for the box";
+    sleepSeconds(1.0);
+    Background key({"xdotool", "key", "Return"}, onScreen);
+    EXPECT_EQ(key.wait(10.0), 0);
+    EXPECT_EQ(program.wait(30.0), 1) << "the program did not end after the box; its output is in " << log;
+    EXPECT_TRUE(fs::is_empty(log)) << "the notice went to a box and nowhere else";
+}

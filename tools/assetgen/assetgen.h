@@ -14,4 +14,8 @@ bool writePictures(const std::string& outDir);
 // the five polyhedron description files
 bool writeSolids(const std::string& outDir);
 
+// The desktop icon (a PNG, 256 x 256 with alpha) drawn from the logo, at
+// `path`. Not data: the package installs it for the menus.
+bool writeIcon(const std::string& path);
+
 }  // namespace assetgen

@@ -73,4 +73,9 @@ bool writePictures(const std::string& outDir) {
     return ok;
 }
 
+bool writeIcon(const std::string& path) {
+    Canvas icon;
+    return paintIcon(icon) && writePng(path, icon.width, icon.height, canvasBytes(icon, 4));
+}
+
 }  // namespace assetgen

@@ -1,4 +1,5 @@
 // demo-capture: the demo, offline and deterministic. See capture.h.
+#include "app/data_folder.h"
 #include "tools/capture/capture.h"
 #include "tools/capture/options.h"
 #include "tools/capture/video_output.h"
@@ -41,10 +42,18 @@ int main(int argc, char** argv) {
                      "Install it (Debian: sudo apt-get install ffmpeg) or run scripts/video, which does.\n");
         return 2;
     }
-    if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) {
-        std::fprintf(stderr, "demo-capture: %s: cannot go there (%s)\n", options.folder.c_str(),
-                     std::strerror(errno));
-        return 2;
+    // --chdir says where data/ is; without it, as the program: the working
+    // folder's data/, else the data installed with the tool.
+    std::string notice;
+    if (!options.folder.empty()) {
+        if (chdir(options.folder.c_str()) != 0) {
+            std::fprintf(stderr, "demo-capture: %s: cannot go there (%s)\n", options.folder.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+    } else if (!platform::enterDataFolder("data", platform::besideExecutable(DEMO_DATA_FROM_PROGRAM), notice)) {
+        std::fprintf(stderr, "demo-capture: notice: %s\n", notice.c_str());
+        return 1;
     }
     std::vector<capture::FrameOutput> outputs;
     if (!options.outFolder.empty()) outputs.push_back(capture::pngOutput(options.outFolder));

@@ -1,5 +1,7 @@
 #include "tools/assetgen/pictures/image_files.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +29,50 @@ bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
     ok = std::fclose(file) == 0 && ok;
     if (!ok) std::fprintf(stderr, "assetgen: cannot write %s\n", path.c_str());
     return ok;
+}
+
+void putBig32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back((value >> shift) & 0xFF);
+}
+
+// The CRC of PNG chunks (ISO 3309, as in zlib), bitwise: a few hundred
+// kilobytes once per run.
+std::uint32_t crc32(const std::uint8_t* bytes, std::size_t size, std::uint32_t crc) {
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc;
+}
+
+void putPngChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
+    putBig32(out, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    putBig32(out, ~crc32(out.data() + start, out.size() - start, 0xFFFFFFFFu));
+}
+
+// A zlib stream of stored deflate blocks (at most 65535 bytes each).
+std::vector<std::uint8_t> storedZlib(const std::vector<std::uint8_t>& raw) {
+    std::vector<std::uint8_t> out = {0x78, 0x01};  // deflate, 32 KiB window; the check bits
+    std::size_t at = 0;
+    do {
+        const std::size_t count = std::min<std::size_t>(65535, raw.size() - at);
+        out.push_back(at + count == raw.size() ? 1 : 0);  // last block?, stored
+        put16(out, static_cast<unsigned>(count));
+        put16(out, static_cast<unsigned>(~count & 0xFFFF));
+        out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                   raw.begin() + static_cast<std::ptrdiff_t>(at + count));
+        at += count;
+    } while (at < raw.size());
+    std::uint32_t a = 1, b = 0;  // Adler-32
+    for (std::uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    putBig32(out, (b << 16) | a);
+    return out;
 }
 
 // BMP file header (14 bytes) and the bitmap header of the chosen kind, with
@@ -184,6 +230,31 @@ bool writeTga(const std::string& path, int width, int height, int channels,
     }
     if (runLength) stream = encodeTgaRunLength(stream, channels);
     out.insert(out.end(), stream.begin(), stream.end());
+    return writeFile(path, out);
+}
+
+bool writePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgba) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    if (width <= 0 || height <= 0 || rgba.size() != rowBytes * static_cast<std::size_t>(height)) {
+        std::fprintf(stderr, "assetgen: %s: the pixels do not fill %d x %d\n", path.c_str(), width, height);
+        return false;
+    }
+    std::vector<std::uint8_t> raw;
+    raw.reserve((rowBytes + 1) * static_cast<std::size_t>(height));
+    for (int row = 0; row < height; ++row) {
+        raw.push_back(0);  // filter: none
+        const auto first = rgba.begin() + static_cast<std::ptrdiff_t>(rowBytes * static_cast<std::size_t>(row));
+        raw.insert(raw.end(), first, first + static_cast<std::ptrdiff_t>(rowBytes));
+    }
+    std::vector<std::uint8_t> header;
+    putBig32(header, static_cast<std::uint32_t>(width));
+    putBig32(header, static_cast<std::uint32_t>(height));
+    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, adaptive filters, no interlace
+
+    std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    putPngChunk(out, "IHDR", header);
+    putPngChunk(out, "IDAT", storedZlib(raw));
+    putPngChunk(out, "IEND", {});
     return writeFile(path, out);
 }
 

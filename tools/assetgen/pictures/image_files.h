@@ -5,6 +5,9 @@
 // TGA: an 18-byte header with no image ID and no colour map, so the pixels
 // start at byte 18; true colour (type 2, or run-length type 10) or
 // greyscale (type 3); rows bottom-up with the origin bits saying so.
+// PNG (the desktop icon, not read by the demo): 8-bit RGBA, not interlaced,
+// every row unfiltered, the deflate stream in stored blocks: bigger than a
+// compressed file, but no compressor and no version of one can change a byte.
 //
 // Pixels come in top-down rows, as the generator paints them. Each writer
 // returns false after a line on stderr naming the file when it cannot write.
@@ -36,6 +39,9 @@ bool writeBmp8(const std::string& path, int width, int height,
 // 1: greyscale, type 3 (uncompressed only).
 bool writeTga(const std::string& path, int width, int height, int channels,
               const std::vector<std::uint8_t>& pixels, bool runLength);
+
+// 8 bits per channel, R, G, B, A; `rgba` holds width * height * 4 bytes.
+bool writePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgba);
 
 // The run-length packets for one picture's pixel stream (B, G, R (, A)
 // order already applied), packets running across row ends.

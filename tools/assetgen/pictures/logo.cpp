@@ -211,4 +211,35 @@ bool paintLogo(Canvas& canvas) {
     return true;
 }
 
+bool paintIcon(Canvas& icon) {
+    Canvas logo;
+    if (!paintLogo(logo)) return false;
+    // A menu shows the icon on whatever background it has: the glass plate
+    // is made opaque over its own darkest blue, and everything outside the
+    // frame's outer edge is clear. Each icon pixel is the mean of two by two
+    // of the logo's, weighted by how much of each is inside.
+    const Colour backing = rgb(3, 7, 26);
+    icon = makeCanvas(kSize / 2, kSize / 2, {0, 0, 0, 0});
+    for (int y = 0; y < icon.height; ++y) {
+        for (int x = 0; x < icon.width; ++x) {
+            Colour sum{0, 0, 0, 0};
+            for (int dy = 0; dy < 2; ++dy) {
+                for (int dx = 0; dx < 2; ++dx) {
+                    const int lx = 2 * x + dx, ly = 2 * y + dy;
+                    const Colour& c = at(logo, lx, ly);
+                    const double inside =
+                        edgeCoverage(roundedSquareDistance(lx + 0.5, ly + 0.5, 256, 240, 22) - 1.5);
+                    sum.r += inside * mix(backing.r, c.r, c.a);
+                    sum.g += inside * mix(backing.g, c.g, c.a);
+                    sum.b += inside * mix(backing.b, c.b, c.a);
+                    sum.a += inside;
+                }
+            }
+            Colour& out = at(icon, x, y);
+            if (sum.a > 0) out = {sum.r / sum.a, sum.g / sum.a, sum.b / sum.a, sum.a / 4};
+        }
+    }
+    return true;
+}
+
 }  // namespace assetgen

@@ -13,6 +13,8 @@
 //   atom lattice 512 x 512, tiles: the lens scene's plane
 //   lens tint    256 x 256, palette: what the lens glass adds
 //   tunnel       256 x 256, palette, tiles: the zoom tunnel's layers
+//   icon         256 x 256 with alpha: the logo on an opaque plate, clear
+//                outside its frame, for the desktop's menus (not data)
 #pragma once
 
 #include "tools/assetgen/pictures/canvas.h"
@@ -37,5 +39,6 @@ IndexedPicture paintTunnel();
 // These two need the lettering font; false (after a line on stderr) without it.
 bool paintLogo(Canvas& out);
 bool paintTitle(Canvas& out);
+bool paintIcon(Canvas& out);
 
 }  // namespace assetgen
