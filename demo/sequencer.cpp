@@ -112,10 +112,10 @@ void runSequencer(AppWindow* appWindow) {
     }
 
     // ---- scene 1, the zoom tunnel, on the first wave
-    audio.stop(made.moduleHandle);          // 3
-    resetGLState();                              // 4: demoTime = 0
-    reshapeGL(0, 0);                             // 5: the scenes' projection
-    timeline.zoom = 0.5f;                            // 6
+    audio.stop(made.moduleHandle);  // 3
+    resetGLState();  // 4: demoTime = 0
+    reshapeGL(0, 0);  // 5: the scenes' projection
+    timeline.zoom = 0.5f;  // 6
     audio.playStream(made.firstStream, true);  // 7
     while (audio.position(made.firstStream) < kFirstStreamEnd) {  // 8
         if (!frame()) return;
@@ -123,7 +123,7 @@ void runSequencer(AppWindow* appWindow) {
     }
 
     // ---- scene 2, the lens scene, on the module from order 39
-    timeline.SceneState = 2;                              // 9
+    timeline.SceneState = 2;  // 9
     audio.setModuleOrder(made.moduleHandle, kLensSceneFirstOrder);  // 10 (the wave goes on)
     audio.playModule(made.moduleHandle);
     resetGLState();  // 11
@@ -165,12 +165,12 @@ void runSequencer(AppWindow* appWindow) {
     }
 
     // ---- the closing stretch on the second wave
-    audio.stop(made.moduleHandle);               // 24
-    audio.playStream(made.secondStream, true);   // 25
-    timeline.SceneState = -1;                             // 26
+    audio.stop(made.moduleHandle);  // 24
+    audio.playStream(made.secondStream, true);  // 25
+    timeline.SceneState = -1;  // 26
     while (audio.position(made.secondStream) < kSecondStreamEnd) {  // 27
         if (!frame()) return;
     }
     audio.stop(made.secondStream);  // 28
-    postQuit(appWindow);                 // 29
+    postQuit(appWindow);  // 29
 }

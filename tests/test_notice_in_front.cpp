@@ -15,6 +15,7 @@
 #include <X11/Xutil.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -139,20 +140,33 @@ unsigned long screenPixel(Display* display, int x, int y) {
 
 }  // namespace
 
-TEST(NoticeInFront, AStartUpNoticeOverTheFullscreenWindowIsSeenAndReturnDismissesIt) {
-    for (const char* program : {"Xvfb", "openbox", "xdotool"})
-        if (!onPath(program)) GTEST_SKIP() << program << " is not installed (scripts/deps installs it)";
+// A display of the test's own at 1024 x 768 (the demo's fullscreen mode
+// switch succeeds there) with openbox running on it, and a connection to it.
+struct NoticeInFront : ::testing::Test {
+    std::unique_ptr<HeadlessDisplay> screen;
+    std::vector<std::string> onScreen;
+    std::unique_ptr<Background> manager;
+    std::unique_ptr<XConnection> connection;
+    Display* display = nullptr;
+
+    void SetUp() override {
+        for (const char* program : {"Xvfb", "openbox", "xdotool"})
+            if (!onPath(program)) GTEST_SKIP() << program << " is not installed (scripts/deps installs it)";
+        screen = std::make_unique<HeadlessDisplay>(1024, 768);
+        ASSERT_FALSE(screen->name.empty()) << "Xvfb did not start";
+        onScreen = {"DISPLAY=" + screen->name};
+        manager = std::make_unique<Background>(std::vector<std::string>{"openbox"}, onScreen);
+        connection = std::make_unique<XConnection>(screen->name);
+        display = connection->display;
+        ASSERT_NE(display, nullptr);
+        ASSERT_TRUE(waitFor(20.0, [&] { return hasWindowManager(display); })) << "openbox did not start";
+    }
+};
+
+TEST_F(NoticeInFront, AStartUpNoticeOverTheFullscreenWindowIsSeenAndReturnDismissesIt) {
     const std::string demo = fs::absolute(builtProgram("demo"));
     ASSERT_TRUE(fs::exists(demo)) << demo;
     ASSERT_TRUE(fs::exists("data/cool.bmp")) << "run from the repository root";
-
-    HeadlessDisplay screen(1024, 768);
-    ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
-    const std::vector<std::string> onScreen = {"DISPLAY=" + screen.name};
-    Background manager({"openbox"}, onScreen);
-    XConnection x(screen.name);
-    ASSERT_NE(x.display, nullptr);
-    ASSERT_TRUE(waitFor(20.0, [&] { return hasWindowManager(x.display); })) << "openbox did not start";
 
     // Every data file but the tunnel's picture, whose absence the start-up
     // says in a box.
@@ -168,18 +182,18 @@ TEST(NoticeInFront, AStartUpNoticeOverTheFullscreenWindowIsSeenAndReturnDismisse
     Background program({demo}, environment, log, scratch.path);
 
     Found box;
-    ASSERT_TRUE(waitFor(60.0, [&] { return (box = findTopLevel(x.display, "Error")).frame != 0; }))
+    ASSERT_TRUE(waitFor(60.0, [&] { return (box = findTopLevel(display, "Error")).frame != 0; }))
         << "no notice appeared; the demo's output is in " << log;
-    const Found window = findTopLevel(x.display, "Kova's New GL Framework");
+    const Found window = findTopLevel(display, "Kova's New GL Framework");
     ASSERT_NE(window.frame, 0u);
-    EXPECT_TRUE(contains(windowState(x.display, window.client), "_NET_WM_STATE_FULLSCREEN"));
+    EXPECT_TRUE(contains(windowState(display, window.client), "_NET_WM_STATE_FULLSCREEN"));
     // In front: stacked above the fullscreen window, and what the screen
     // shows in the middle of the box is the box (grey), not the black of
     // the window behind it.
     EXPECT_GT(box.stackIndex, window.stackIndex);
     XWindowAttributes frame;
-    ASSERT_TRUE(XGetWindowAttributes(x.display, box.frame, &frame));
-    const unsigned long pixel = screenPixel(x.display, frame.x + frame.width / 2, frame.y + frame.height / 3);
+    ASSERT_TRUE(XGetWindowAttributes(display, box.frame, &frame));
+    const unsigned long pixel = screenPixel(display, frame.x + frame.width / 2, frame.y + frame.height / 3);
     EXPECT_NE(pixel, 0u) << "the screen is black where the box should be";
 
     // Return, to whatever has the keyboard: the box does. After a moment,
@@ -187,14 +201,14 @@ TEST(NoticeInFront, AStartUpNoticeOverTheFullscreenWindowIsSeenAndReturnDismisse
     sleepSeconds(2.0);
     Background key({"xdotool", "key", "Return"}, onScreen);
     EXPECT_EQ(key.wait(10.0), 0);
-    EXPECT_TRUE(waitFor(10.0, [&] { return findTopLevel(x.display, "Error").frame == 0; }))
+    EXPECT_TRUE(waitFor(10.0, [&] { return findTopLevel(display, "Error").frame == 0; }))
         << "Return did not dismiss the notice";
 
     // The demo plays on: still fullscreen, not minimised, drawing its first
     // scene (the logo in the middle of the screen).
-    EXPECT_TRUE(waitFor(10.0, [&] { return screenPixel(x.display, 512, 384) != 0; }))
+    EXPECT_TRUE(waitFor(10.0, [&] { return screenPixel(display, 512, 384) != 0; }))
         << "the screen stayed black after the notice";
-    const std::vector<std::string> state = windowState(x.display, window.client);
+    const std::vector<std::string> state = windowState(display, window.client);
     EXPECT_TRUE(contains(state, "_NET_WM_STATE_FULLSCREEN"));
     EXPECT_FALSE(contains(state, "_NET_WM_STATE_HIDDEN"));
     // And its keys are its own again: Escape ends it. Held as a hand holds
@@ -211,16 +225,7 @@ TEST(NoticeInFront, AStartUpNoticeOverTheFullscreenWindowIsSeenAndReturnDismisse
 // The notice said before any window is built (no data found anywhere) keeps
 // the same rule as every other: where a window manager runs, it is a box,
 // and Return dismisses it; the program then ends with status 1.
-TEST(NoticeInFront, TheNoDataNoticeBeforeAnyWindowIsABoxWhereAWindowManagerRuns) {
-    for (const char* program : {"Xvfb", "openbox", "xdotool"})
-        if (!onPath(program)) GTEST_SKIP() << program << " is not installed (scripts/deps installs it)";
-    HeadlessDisplay screen(1024, 768);
-    ASSERT_FALSE(screen.name.empty()) << "Xvfb did not start";
-    const std::vector<std::string> onScreen = {"DISPLAY=" + screen.name};
-    Background manager({"openbox"}, onScreen);
-    XConnection x(screen.name);
-    ASSERT_NE(x.display, nullptr);
-    ASSERT_TRUE(waitFor(20.0, [&] { return hasWindowManager(x.display); })) << "openbox did not start";
+TEST_F(NoticeInFront, TheNoDataNoticeBeforeAnyWindowIsABoxWhereAWindowManagerRuns) {
 
     // A copy of the program with nothing installed beside it, started in an
     // empty folder.
@@ -233,7 +238,7 @@ TEST(NoticeInFront, TheNoDataNoticeBeforeAnyWindowIsABoxWhereAWindowManagerRuns)
     environment.push_back("DEMO_NOTICE=");
     Background program({scratch.path + "/bin/orbita"}, environment, log, scratch.path + "/elsewhere");
 
-    ASSERT_TRUE(waitFor(60.0, [&] { return findTopLevel(x.display, "Error").frame != 0; }))
+    ASSERT_TRUE(waitFor(60.0, [&] { return findTopLevel(display, "Error").frame != 0; }))
         << "no notice box appeared; the program's output is in " << log;
     EXPECT_TRUE(program.running()) << "the program did not wait for the box";
     sleepSeconds(1.0);

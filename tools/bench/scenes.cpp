@@ -100,7 +100,6 @@ void clockAt(double seconds) {
     if (target > now) platform::advanceVirtualClock(target - now);
 }
 
-
 int lensStretchOf(int frame) {
     const int n = bench.options->frames;
     if (frame < n) return wandering;

@@ -3,7 +3,7 @@
 // size, never fullscreen.
 //
 // Time moves only from frame to frame: after each frame is drawn, the frame
-// observer writes it where asked, moves the virtual clock on by exactly one
+// hook writes it where asked, moves the virtual clock on by exactly one
 // frame and tells the sound sink to consume exactly one frame of sound at
 // the next update. So frame n is drawn at n / fps seconds and hears the mix
 // up to n / fps seconds; two captures of the same frames are identical.
