@@ -6,6 +6,7 @@
 #include "app/window.h"
 
 #include <cstdio>
+#include <cstring>
 
 #ifndef DEMO_GL_CHECKS
 #define DEMO_GL_CHECKS 0
@@ -61,6 +62,7 @@ bool addressedToWindow(const SDL_Event& event, Uint32 windowId) {
 
 int runFrame(AppWindow* appWindow, FrameReport* report) {
     report->elapsedMs = 0;
+    report->elapsedSeconds = 0.0;
 
     const platform::Backends& backends = platform::backends();
     if (backends.frameHook) backends.frameHook(appWindow, platform::FrameMoment::begin);
@@ -87,8 +89,13 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
     if (appWindow->visible) {
         std::uint32_t now = platform::tickCount();
         report->elapsedMs = now - appWindow->lastTickCount;  // unsigned: wrap-safe
+        const std::int64_t counter = platform::performanceCounter();
+        report->elapsedSeconds = static_cast<double>(counter - appWindow->lastCounter) /
+                                 static_cast<double>(platform::performanceFrequency());
         appCallbacks().update(report->elapsedMs);
+        std::memset(appWindow->keys->pressed, 0, sizeof appWindow->keys->pressed);
         appWindow->lastTickCount = now;
+        appWindow->lastCounter = counter;
         checkGlErrors("before");
         appCallbacks().draw();
         checkGlErrors("in");
@@ -100,6 +107,7 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
         // the next call, and never count the time spent waiting.
         SDL_WaitEvent(nullptr);
         appWindow->lastTickCount = platform::tickCount();
+        appWindow->lastCounter = platform::performanceCounter();
     }
     return 1;
 }

@@ -28,8 +28,13 @@ struct AppClass {
     const char* className;  // "OpenGL"
 };
 
+// Indexed by Windows virtual-key code. `down` says what is held now. A key
+// can go down and up again between two frames (a quick tap, a busy
+// machine): `pressed` keeps that it went down until the next drawn frame's
+// update has seen it, so no tap is ever lost.
 struct KeyTable {
-    std::int32_t down[256];  // indexed by Windows virtual-key code, 1 while down
+    std::int32_t down[256];     // 1 while down
+    std::int32_t pressed[256];  // 1 when it went down since the last drawn frame's update
 };
 
 // The window record. SDL draws through the window itself, so there is no
@@ -45,6 +50,7 @@ struct AppWindow {
     std::int32_t fullscreen;     // 1 fullscreen (wanted or in force), 0 window
     std::int32_t visible;        // 0 while minimised
     std::uint32_t lastTickCount; // tick count at the last drawn frame
+    std::int64_t lastCounter;    // performance counter at the last drawn frame
 };
 
 // Virtual-key codes the demo reads.

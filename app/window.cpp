@@ -144,6 +144,7 @@ int createGLWindow(AppWindow* appWindow) {
 
     std::memset(appWindow->keys, 0, sizeof *appWindow->keys);
     appWindow->lastTickCount = platform::tickCount();
+    appWindow->lastCounter = platform::performanceCounter();
     windowStats.builds++;
     return 1;
 }
@@ -258,6 +259,7 @@ void windowProc(AppWindow* appWindow, const SDL_Event& event) {
         int code = virtualKeyFor(event.key.keysym);
         if (code >= 0 && code <= 255) {
             appWindow->keys->down[code] = event.type == SDL_KEYDOWN ? 1 : 0;
+            if (event.type == SDL_KEYDOWN) appWindow->keys->pressed[code] = 1;
         }
         return;
     }

@@ -49,7 +49,7 @@ TEST_F(FrameTest, EventsBeforeAQuitAreHandledThenNothingIsDrawn) {
     pushUserEvent(appEvents.quit, windowIdOf(w.appWindow));
     pushKey(w.appWindow, SDLK_b, true);
     platform::advanceVirtualClock(20);
-    FrameReport report{123};
+    FrameReport report{123, 1.0};
     EXPECT_EQ(runFrame(&w.appWindow, &report), 0);
     EXPECT_EQ(report.elapsedMs, 0u);
     EXPECT_EQ(w.keyTable.down['A'], 1);
@@ -126,6 +126,41 @@ TEST_F(FrameTest, F2FlipsOncePerPressAndPerRepeatSeen) {
     pushKey(w.appWindow, SDLK_F2, true, true);
     runFrame(&w.appWindow, &report);
     EXPECT_EQ(demo.timeline.paused, 1);
+}
+
+// A key that goes down and up between two frames (a quick tap, a slow
+// frame) is seen by the next frame all the same; the table still says it is
+// up, and the next frame does not see it again.
+TEST_F(FrameTest, ATapBetweenTwoFramesIsSeenByTheNextFrameOnly) {
+    TestWindow w;
+    ASSERT_TRUE(w.ok);
+    keepRunning = 1;
+    FrameReport report;
+    pushKey(w.appWindow, SDLK_F2, true);
+    pushKey(w.appWindow, SDLK_F2, false);
+    ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
+    EXPECT_EQ(demo.timeline.paused, 1);
+    EXPECT_EQ(w.keyTable.down[VK_F2_CODE], 0);
+    ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
+    EXPECT_EQ(demo.timeline.paused, 1);
+
+    // Escape and F1 tapped in one frame: both requests are made, once.
+    for (SDL_Keycode key : {SDLK_F1, SDLK_ESCAPE}) {
+        pushKey(w.appWindow, key, true);
+        pushKey(w.appWindow, key, false);
+    }
+    ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
+    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(w.keyTable.down[VK_ESCAPE_CODE], 0);
+    SDL_Event events[8];
+    int n = SDL_PeepEvents(events, 8, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT);
+    int quits = 0, toggles = 0;
+    for (int i = 0; i < n; i++) {
+        quits += events[i].type == appEvents.quit;
+        toggles += events[i].type == appEvents.toggleFullscreen;
+    }
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(toggles, 1);
 }
 
 TEST_F(FrameTest, PauseFreezesDemoTimeButFramesGoOn) {
