@@ -160,8 +160,8 @@ void resetGLState();
 void lensWanderStep();
 // The lens motion's clock, set to the scene clock when the lens appears.
 void startLensClock(float sceneTime);
-// orbitAngle += 0.6 degrees.
-void stepOrbit();
+// orbitAngle += 0.6 degrees for each frame of 60 a second that passed.
+void stepOrbit(float frames);
 // One frame of scene 0; sets SceneState to 1 when the scene is over.
 void drawPolyhedraScene();
 

@@ -10,6 +10,7 @@
 #include "app/window.h"
 #include "demo/demo_state.h"
 
+#include <algorithm>
 #include <limits>
 
 static_assert(std::numeric_limits<float>::is_iec559,
@@ -17,6 +18,21 @@ static_assert(std::numeric_limits<float>::is_iec559,
 
 
 namespace {
+
+// The tunnel's spin and the solids' orbit were made as steps of one frame at
+// 60 frames a second. They move by that step for every 1/60 s a frame
+// stands for, so a 144 Hz screen, an unpaced run and a capture at any rate
+// show the same motion per second, and 60 frames a second exactly the
+// designed steps. A frame that stood for longer than a quarter of a second
+// (a stall, a window being dragged) moves them as a quarter of a second
+// would rather than in one leap.
+constexpr double kDesignedFrameRate = 60.0;
+constexpr double kLongestFrameSeconds = 0.25;
+constexpr float kTunnelStepDegrees = 5.0f;
+
+float designedFrames(const FrameReport& report) {
+    return static_cast<float>(std::min(report.elapsedSeconds, kLongestFrameSeconds) * kDesignedFrameRate);
+}
 
 // Seconds scene 0 waits at most for its music to be heard before its clock
 // runs anyway (a sound server can take a second or two to start a stream).
@@ -84,9 +100,19 @@ void runSequencer(AppWindow* appWindow) {
     const StartupHandles& made = demo.startup;
     Timeline& timeline = demo.timeline;
     FrameReport report;
+    // What the last frame stood for, in frames of 60 a second. The first
+    // frame of a pass has no frame before it on this window (what it
+    // measured is the start-up): it stands for one.
+    float framesStood = 0.0f;
+    bool firstFrame = true;
     // One frame; false when it reported a quit, and then the whole call
     // returns at once, stopping nothing and changing nothing.
-    auto frame = [&]() { return runFrame(appWindow, &report) != 0; };
+    auto frame = [&]() {
+        if (runFrame(appWindow, &report) == 0) return false;
+        framesStood = firstFrame ? 1.0f : designedFrames(report);
+        firstFrame = false;
+        return true;
+    };
 
     // ---- scene 0, the polyhedra, on the module from its start
     audio.playModule(made.moduleHandle);  // 1
@@ -108,7 +134,7 @@ void runSequencer(AppWindow* appWindow) {
             if (!musicHeard) clockMarkSeconds = static_cast<float>(clockNow() + untilHeard);
         }
         if (!frame()) return;
-        stepOrbit();
+        stepOrbit(framesStood);
     }
 
     // ---- scene 1, the zoom tunnel, on the first wave
@@ -119,7 +145,7 @@ void runSequencer(AppWindow* appWindow) {
     audio.playStream(made.firstStream, true);  // 7
     while (audio.position(made.firstStream) < kFirstStreamEnd) {  // 8
         if (!frame()) return;
-        timeline.rotation += 5.0f;  // per frame, not per second
+        timeline.rotation += kTunnelStepDegrees * framesStood;
     }
 
     // ---- scene 2, the lens scene, on the module from order 39

@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -96,9 +97,10 @@ bool writePng(const fs::path& path, const Picture& picture) {
 }
 
 struct Difference {
+    long pixels = 0;
     long differing = 0;  // pixels with a channel off by more than the tolerance
     int largest = 0;     // the largest channel difference anywhere
-    double share() const { return differing / double(kWidth * kHeight); }
+    double share() const { return pixels ? differing / double(pixels) : 1.0; }
 };
 
 int pixelDifference(const Picture& a, const Picture& b, std::size_t pixel) {
@@ -111,6 +113,8 @@ int pixelDifference(const Picture& a, const Picture& b, std::size_t pixel) {
 Difference compare(const Picture& golden, const Picture& actual) {
     Difference result;
     const std::size_t pixels = golden.rgb.size() / 3;
+    result.pixels = actual.rgb.size() == golden.rgb.size() ? static_cast<long>(pixels) : 0;
+    if (result.pixels == 0) return result;
     for (std::size_t p = 0; p < pixels; ++p) {
         int difference = pixelDifference(golden, actual, p);
         result.largest = std::max(result.largest, difference);
@@ -231,4 +235,34 @@ TEST(GoldenFrames, TheToleranceTellsRoundingFromAChange) {
                 value = static_cast<std::uint8_t>(std::min(255, value + 12));
             }
     EXPECT_FALSE(matches(compare(golden, patch)));
+}
+
+// The tunnel turns 300 degrees a second at any frame rate (it was made as 5
+// degrees a frame at 60): one second after it begins, a capture at 30 frames
+// a second and one at 144 show it at the same angle, while the next frame
+// at 30 (10 degrees on) is plainly another picture.
+TEST(GoldenFrames, TheTunnelIsAtTheSameAngleASecondInAtAnyFrameRate) {
+    const fs::path folder = buildDir() / "tunnel-rates";
+    fs::remove_all(folder);
+    std::map<int, int> secondIn;  // frames a second -> the frame a second into the tunnel
+    for (int fps : {30, 144}) {
+        // The tunnel begins about 45 s in; every frame from 44.5 s to 46.5 s
+        // is written, and the timeline says which one it began at.
+        std::string out;
+        const std::string frames = std::to_string(fps * 89 / 2) + "-" + std::to_string(fps * 93 / 2);
+        ASSERT_EQ(runCapture("--chdir " + sourceDir().string() + " --size 160x120 --fps " + std::to_string(fps) +
+                                 " --frames " + frames + " --out " + (folder / std::to_string(fps)).string(),
+                             out),
+                  0)
+            << out;
+        const std::size_t at = out.find("scene 1 frame ");
+        ASSERT_NE(at, std::string::npos) << out;
+        secondIn[fps] = std::atoi(out.c_str() + at + 14) + fps;
+    }
+    Picture slow, fast, later;
+    ASSERT_TRUE(readPng(folder / "30" / frameFile(secondIn[30]), slow));
+    ASSERT_TRUE(readPng(folder / "144" / frameFile(secondIn[144]), fast));
+    ASSERT_TRUE(readPng(folder / "30" / frameFile(secondIn[30] + 1), later));
+    EXPECT_TRUE(matches(compare(slow, fast))) << 100.0 * compare(slow, fast).share() << " % differ";
+    EXPECT_FALSE(matches(compare(slow, later)));
 }

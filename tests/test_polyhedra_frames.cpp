@@ -635,7 +635,7 @@ TEST_F(SceneTest, PhasesFollowTheClockToTheEndOfTheScene) {
         setClock(t);
         int wasRising = demo.polyhedra.primarySolid->rising;
         drawPolyhedraScene();
-        stepOrbit();
+        stepOrbit(60.0f / 64.0f);  // each frame stands for 60/64 of a frame at 60 a second
         ++frames;
         if (!wasRising && demo.polyhedra.primarySolid->rising) ++impacts;
         if (demo.polyhedra.scenePhase != phase || demo.timeline.SceneState != 0) {
@@ -649,8 +649,9 @@ TEST_F(SceneTest, PhasesFollowTheClockToTheEndOfTheScene) {
     for (std::size_t i = 0; i < ends.size(); ++i) EXPECT_DOUBLE_EQ(ends[i], expected[i]) << "phase " << i + 1;
     EXPECT_NEAR(ends.back() - 2.0, 44.8, 8 * step);
     float turned = 0;
-    for (int i = 0; i < frames; ++i) turned += 0.6f;
+    for (int i = 0; i < frames; ++i) turned += 0.6f * (60.0f / 64.0f);
     EXPECT_EQ(demo.polyhedra.orbitAngle, turned);
+    EXPECT_NEAR(demo.polyhedra.orbitAngle, 36.0 * frames * step, 0.01);  // 36 degrees a second
     // 29.3 s of bouncing, about 0.88 s a flight.
     EXPECT_GT(impacts, 30);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

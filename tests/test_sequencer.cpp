@@ -277,19 +277,22 @@ TEST_F(SequencerTest, WholeTimelineHandsOverRightAfterEachMusicalEvent) {
     EXPECT_EQ(world.frames, 64);
     EXPECT_EQ(keepRunning, 0);  // postQuit at the end
 
-    // Scene 0 turns the solids once per frame.
-    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 3.0f);
+    // The world's 20 ms frames each stand for 1.2 frames of 60 a second:
+    // scene 0 turns the solids 0.72 degrees a frame (36 a second), the
+    // tunnel turns 6 (300 a second). The pass's first frame, which only
+    // measured the start-up, stands for one (0.6 degrees).
+    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 0.6f + 4 * 0.72f);
     for (int f = 1; f <= 5; f++) EXPECT_EQ(frame(f).scene, 0) << f;
 
-    // Scene 1: scene clock from 0, zoom 0.5, five degrees per frame.
+    // Scene 1: scene clock from 0, zoom 0.5, six degrees per 20 ms frame.
     const float oneFrame = 0x1.47ae16p-6f;  // 20 x 0.001f in single precision
     EXPECT_EQ(frame(6).scene, 1);
     EXPECT_EQ(frame(6).demoTime, oneFrame);
     for (int f = 6; f <= 9; f++) {
         EXPECT_EQ(frame(f).zoom, 0.5f);
-        EXPECT_EQ(frame(f).rotation, 5.0f * (f - 6)) << f;
+        EXPECT_EQ(frame(f).rotation, 6.0f * (f - 6)) << f;
     }
-    EXPECT_EQ(world.rotationAtJump, 20.0f);
+    EXPECT_EQ(world.rotationAtJump, 24.0f);
 
     // Scene 2 from order 39: clock from 0 again, zoom 2, no spin, no lens
     // until order 41 is heard (after frame 17).
@@ -368,7 +371,7 @@ TEST_F(SequencerTest, EventsThatHaveAlreadyComeCostNoFrame) {
     world.secondStartsAt = 240000;
     run();
     EXPECT_EQ(world.frames, 1);
-    EXPECT_EQ(world.rotationAtJump, 5.0f);
+    EXPECT_EQ(world.rotationAtJump, 5.0f);  // the pass's first frame stands for one
 }
 
 TEST_F(SequencerTest, RowThirtyTwoOfOrder49EndsTheLensFromOneReading) {
@@ -580,7 +583,7 @@ TEST_F(SequencerTest, AfterAToggleTheTimelineResumesFromTheStateItFinds) {
         EXPECT_TRUE(frame(f).lensActive);
         EXPECT_EQ(frame(f).twist, twist);
         EXPECT_EQ(frame(f).zoom, 0.5f);
-        EXPECT_EQ(frame(f).rotation, rotation + 5.0f * (f - 1));
+        EXPECT_FLOAT_EQ(frame(f).rotation, f == 1 ? rotation : rotation + 5.0f + 6.0f * (f - 2));
     }
     EXPECT_EQ(frame(5).rotation, 0.0f);  // scene 2 starts again
     EXPECT_TRUE(frame(5).lensActive);    // until step 14 sets it anew
@@ -601,7 +604,7 @@ TEST_F(SequencerTest, AfterAToggleInSceneZeroTheNewModulePlaysTheSceneOn) {
     world.quitWhen = [] { return world.frames == 3; };
     run();
     ASSERT_TRUE(world.quit);
-    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 1.8f);
+    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 0.6f + 2 * 0.72f);
     startPass();
     world.sceneEndsAtFrame = 2;
     world.quitWhen = [] { return demo.timeline.SceneState == 1; };
@@ -609,7 +612,8 @@ TEST_F(SequencerTest, AfterAToggleInSceneZeroTheNewModulePlaysTheSceneOn) {
     std::vector<std::string> expected = {"0: playModule 11", "2: stop 11",
                                          "2: playStream 22 restart"};
     EXPECT_EQ(world.log, expected);
-    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 3.0f);  // the orbit goes on from where it was
+    // The orbit goes on from where it was.
+    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 2 * (0.6f + 0.72f) + 0.72f);
 }
 
 // ---- through the real frame loop ------------------------------------------
@@ -661,7 +665,9 @@ TEST_F(RealFrameTest, EscapeDuringTheTunnelLeavesEverythingPlaying) {
                                          "0: playStream 22 restart"};
     EXPECT_EQ(world.log, expected);
     EXPECT_TRUE(world.firstPlaying);
-    EXPECT_EQ(demo.timeline.rotation, 15.0f);
+    // The pass's first frame stands for one step, then two 16 ms frames at
+    // 300 degrees a second.
+    EXPECT_FLOAT_EQ(demo.timeline.rotation, 5.0f + 2 * 4.8f);
     EXPECT_EQ(demo.timeline.SceneState, 1);
     EXPECT_EQ(keepRunning, 0);
 }

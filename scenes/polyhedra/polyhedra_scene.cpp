@@ -160,6 +160,6 @@ void drawPolyhedraScene() {
     glPopMatrix();
 }
 
-// Called by the sequencer after every frame of scene 0: the solids turn per
-// frame, not per second.
-void stepOrbit() { demo.polyhedra.orbitAngle += 0.6f; }
+// Called by the sequencer after every frame of scene 0 with the frames of 60
+// a second it stood for: the solids turn 0.6 degrees for each, 36 a second.
+void stepOrbit(float frames) { demo.polyhedra.orbitAngle += 0.6f * frames; }
