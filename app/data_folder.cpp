@@ -20,9 +20,23 @@ std::string besideExecutable(const char* relative) {
     return folder.string();
 }
 
-bool enterDataFolder(const char* name, const std::string& installed, std::string& notice) {
+namespace {
+
+// Whether `folder` is the program's own: it holds at least one of `files`.
+bool holdsAnyOf(const fs::path& folder, const std::vector<std::string>& files) {
     std::error_code error;
-    if (fs::is_directory(name, error)) return true;
+    for (const std::string& file : files)
+        if (fs::exists(folder / file, error)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool enterDataFolder(const char* name, const std::vector<std::string>& files, const std::string& installed,
+                     std::string& notice) {
+    std::error_code error;
+    const bool here = fs::is_directory(name, error);
+    if (here && holdsAnyOf(name, files)) return true;
     if (!installed.empty() && fs::is_directory(fs::path(installed) / name, error)) {
         fs::current_path(installed, error);
         if (!error) return true;
@@ -30,11 +44,14 @@ bool enterDataFolder(const char* name, const std::string& installed, std::string
                  " folder is installed: " + error.message();
         return false;
     }
-    const fs::path here = fs::current_path(error);
-    notice = std::string("Cannot find the program's data: there is no ") + name + " folder in " +
-             (error ? std::string("the working folder") : here.string() + " (the working folder)");
-    notice += installed.empty() ? ", and the folder the program was installed in cannot be told"
-                                : " nor in " + installed + " (where the program was installed)";
+    const fs::path working = fs::current_path(error);
+    const std::string where = error ? std::string("the working folder") : working.string() + " (the working folder)";
+    notice = here ? std::string("Cannot find the program's data: the ") + name + " folder in " + where +
+                        " holds none of its files,"
+                  : std::string("Cannot find the program's data: there is no ") + name + " folder in " + where;
+    if (installed.empty()) notice += ", and the folder the program was installed in cannot be told";
+    else notice += (here ? std::string(" and there is none in ") : std::string(" nor in ")) + installed +
+                   " (where the program was installed)";
     return false;
 }
 

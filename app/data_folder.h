@@ -9,12 +9,14 @@
 // before anything is opened. Every path opened, and every path printed,
 // stays the same.
 //
-// The caller names the folder and where an installation keeps it; this
-// module knows nothing of what is in it. Called once, from an entry, before
-// anything else runs: the working folder is process-wide.
+// The caller names the folder, the files the program reads from it and
+// where an installation keeps it; this module knows nothing else of what is
+// in it. Called once, from an entry, before anything else runs: the working
+// folder is process-wide.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -24,11 +26,15 @@ namespace platform {
 // folder cannot be told.
 std::string besideExecutable(const char* relative);
 
-// True when the working folder holds a folder `name` (nothing changes), or
-// when `installed` does and the working folder is now `installed`. False
-// otherwise, with `notice` naming both folders that were looked in (or why
-// the installed one could not be entered); the working folder is then as
-// it was.
-bool enterDataFolder(const char* name, const std::string& installed, std::string& notice);
+// True when the working folder holds a folder `name` with at least one of
+// `files` in it (nothing changes; a copy with files missing is still the
+// program's, and the loaders name what is missing), or when `installed`
+// holds a folder `name` and the working folder is now `installed`. A folder
+// of that name holding none of them (a user's own ~/data) is not the
+// program's. False otherwise, with `notice` naming both folders that were
+// looked in (or why the installed one could not be entered); the working
+// folder is then as it was.
+bool enterDataFolder(const char* name, const std::vector<std::string>& files, const std::string& installed,
+                     std::string& notice);
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include "app/data_folder.h"
 #include "app/notice.h"
 #include "app/shell.h"
+#include "demo/data_files.h"
 #include "demo/demo_state.h"
 
 #include <string>
@@ -13,7 +14,7 @@
 int main(int, char**) {
     platform::useBackends(platform::Backends{});
     std::string notice;
-    if (!platform::enterDataFolder("data", platform::besideExecutable(DEMO_DATA_FROM_PROGRAM), notice)) {
+    if (!platform::enterDataFolder("data", demoDataFiles(), platform::besideExecutable(DEMO_DATA_FROM_PROGRAM), notice)) {
         platform::showNotice(notice.c_str());
         return 1;
     }

@@ -11,6 +11,7 @@
 // the cap), and a wall-clock bound after which the run is killed.
 //
 // The table is the one in the README's "Missing and damaged data" section.
+#include "demo/data_files.h"
 #include "support/programs.h"
 
 #include <gtest/gtest.h>
@@ -145,12 +146,6 @@ const std::vector<Case> cases = {
     {"icosahed.txt", Damage::garbage, 1, {"error in data/icosahed.txt: no vertices"}},
 };
 
-const char* const dataFiles[] = {"orbita.s3m",  "1.wav",        "2.wav",       "lens.cg",
-                                 "twist.cg",    "distort.cg",   "atomic2.bmp", "lensblue.bmp",
-                                 "cool.bmp",    "ff.bmp",       "schach.tga",  "kratzer.tga",
-                                 "amber_kite_nuts.tga", "tetrahed.txt", "hexahed.txt",
-                                 "octahed.txt", "dodecahed.txt", "icosahed.txt"};
-
 fs::path sourceData() {
     const char* source = std::getenv("DEMO_SOURCE_DIR");
     return fs::path(source ? source : ".") / "data";
@@ -174,7 +169,7 @@ struct DamagedCopy {
         char pattern[] = "/tmp/bad-data-XXXXXX";
         root = mkdtemp(pattern);
         fs::create_directory(root / "data");
-        for (const char* name : dataFiles) {
+        for (const std::string& name : demoDataFiles()) {
             const fs::path original = sourceData() / name;
             const fs::path copy = root / "data" / name;
             if (c.damage == Damage::none || c.file != std::string(name)) {

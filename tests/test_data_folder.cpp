@@ -9,6 +9,7 @@
 // own headless display, which has no window manager: it must go to stderr,
 // where a box would wait for ever for a click.
 #include "app/data_folder.h"
+#include "demo/data_files.h"
 
 #include "support/programs.h"
 #include "support/servers.h"
@@ -19,6 +20,7 @@
 #include <X11/Xutil.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -84,30 +86,46 @@ bool windowNamed(Display* display, Window window, const std::string& name) {
 // Windows come and go while the tree is walked.
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
+fs::path sourceData() {
+    const char* source = std::getenv("DEMO_SOURCE_DIR");
+    return fs::path(source ? source : ".") / "data";
+}
+
 const std::vector<std::string> solids = {"tetrahed", "hexahed", "octahed", "dodecahed", "icosahed"};
 
 }  // namespace
 
-TEST(DataFolder, StaysWhereTheWorkingFolderHasDataElseMovesIntoTheInstalledOne) {
+TEST(DataFolder, StaysWhereTheWorkingFolderHasOurDataElseMovesIntoTheInstalledOne) {
     KeepWorkingFolder keep;
     ScratchDirectory scratch;
     const std::string here = scratch.path + "/here", installed = scratch.path + "/installed";
+    const std::vector<std::string> ours = {"song.s3m", "picture.bmp"};
     fs::create_directories(here + "/data");
     fs::create_directories(installed + "/data");
     std::ofstream(installed + "/data/marker") << "installed";
     std::string notice;
 
+    // A copy of ours with a file missing is still ours: the loaders name
+    // what is missing.
+    std::ofstream(here + "/data/picture.bmp") << "ours";
     fs::current_path(here);
-    EXPECT_TRUE(platform::enterDataFolder("data", installed, notice));
-    EXPECT_EQ(fs::current_path(), fs::path(here)) << "a working folder with data/ is kept";
+    EXPECT_TRUE(platform::enterDataFolder("data", ours, installed, notice));
+    EXPECT_EQ(fs::current_path(), fs::path(here)) << "a working folder with our data/ is kept";
+
+    // A data/ of someone else's (a user's ~/data): the installed one.
+    fs::remove(here + "/data/picture.bmp");
+    std::ofstream(here + "/data/holiday.jpg") << "theirs";
+    EXPECT_TRUE(platform::enterDataFolder("data", ours, installed, notice));
+    EXPECT_EQ(fs::current_path(), fs::path(installed));
+    EXPECT_EQ(readText("data/marker"), "installed");
 
     // No data/ here (a file of that name is no folder): the installed one,
     // by the same relative paths.
-    fs::remove(here + "/data");
+    fs::current_path(here);
+    fs::remove_all(here + "/data");
     std::ofstream(here + "/data") << "not a folder";
-    EXPECT_TRUE(platform::enterDataFolder("data", installed, notice));
+    EXPECT_TRUE(platform::enterDataFolder("data", ours, installed, notice));
     EXPECT_EQ(fs::current_path(), fs::path(installed));
-    EXPECT_EQ(readText("data/marker"), "installed");
     EXPECT_TRUE(notice.empty()) << notice;
 }
 
@@ -119,14 +137,31 @@ TEST(DataFolder, NeitherPlaceHasItTheNoticeNamesBothAndNothingMoves) {
     fs::create_directories(installed);
     fs::current_path(here);
     std::string notice;
-    EXPECT_FALSE(platform::enterDataFolder("data", installed, notice));
+    EXPECT_FALSE(platform::enterDataFolder("data", {"song.s3m"}, installed, notice));
     EXPECT_EQ(fs::current_path(), fs::path(here));
     EXPECT_EQ(notice, "Cannot find the program's data: there is no data folder in " + here +
                           " (the working folder) nor in " + installed + " (where the program was installed)");
 
+    // A data/ that is not ours is said as such.
+    fs::create_directories(here + "/data");
+    EXPECT_FALSE(platform::enterDataFolder("data", {"song.s3m"}, installed, notice));
+    EXPECT_EQ(notice, "Cannot find the program's data: the data folder in " + here +
+                          " (the working folder) holds none of its files, and there is none in " + installed +
+                          " (where the program was installed)");
+
     // Where the program lies cannot be told: said so, not an empty name.
-    EXPECT_FALSE(platform::enterDataFolder("data", "", notice));
+    EXPECT_FALSE(platform::enterDataFolder("data", {"song.s3m"}, "", notice));
     EXPECT_NE(notice.find("cannot be told"), std::string::npos) << notice;
+}
+
+// The list the entries look for is exactly what data/ holds.
+TEST(DataFolder, TheDemosListNamesEveryDataFile) {
+    std::vector<std::string> present;
+    for (const auto& entry : fs::directory_iterator(sourceData())) present.push_back(entry.path().filename().string());
+    std::vector<std::string> listed = demoDataFiles();
+    std::sort(present.begin(), present.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, present);
 }
 
 TEST(DataFolder, TheInstalledFolderIsTakenFromWhereTheExecutableLies) {
@@ -155,6 +190,10 @@ TEST(InstalledPrograms, StartedElsewhereTheProgramPlaysOnTheInstalledDataAndPrin
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "no display (the suite runs under xvfb-run)";
     XSetErrorHandler(ignoreXError);
+    // Started where a data/ of the user's own lies (the menu starts it in
+    // the home folder, where ~/data is common).
+    fs::create_directories(installation.elsewhere + "/data");
+    std::ofstream(installation.elsewhere + "/data/holiday.jpg") << "not the demo's";
     Background program({installation.bin + "/orbita"}, {}, log, installation.elsewhere);
     const bool shown = waitFor(
         60.0, [&] { return windowNamed(display, DefaultRootWindow(display), "Kova's New GL Framework"); });
@@ -169,7 +208,8 @@ TEST(InstalledPrograms, StartedElsewhereTheProgramPlaysOnTheInstalledDataAndPrin
         EXPECT_EQ(countOf(said, "opening data/" + solid + ".txt\n"), 1) << solid << " in:\n" << said;
     for (const char* failure : {"Cannot", "cannot", "not found", "error", "Failed to"})
         EXPECT_EQ(said.find(failure), std::string::npos) << failure << " in:\n" << said;
-    EXPECT_TRUE(fs::is_empty(installation.elsewhere)) << "the program wrote into the folder it was started in";
+    EXPECT_EQ(std::distance(fs::directory_iterator(installation.elsewhere), fs::directory_iterator()), 1)
+        << "the program wrote into the folder it was started in";
 }
 
 TEST(InstalledPrograms, TheCaptureToolFindsTheDataTheSameWayAndItsChdirStillWins) {

@@ -1,5 +1,6 @@
 // demo-capture: the demo, offline and deterministic. See capture.h.
 #include "app/data_folder.h"
+#include "demo/data_files.h"
 #include "tools/capture/capture.h"
 #include "tools/capture/options.h"
 #include "tools/capture/video_output.h"
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
                          std::strerror(errno));
             return 2;
         }
-    } else if (!platform::enterDataFolder("data", platform::besideExecutable(DEMO_DATA_FROM_PROGRAM), notice)) {
+    } else if (!platform::enterDataFolder("data", demoDataFiles(), platform::besideExecutable(DEMO_DATA_FROM_PROGRAM), notice)) {
         std::fprintf(stderr, "demo-capture: notice: %s\n", notice.c_str());
         return 1;
     }
