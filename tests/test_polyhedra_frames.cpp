@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 using namespace polytest;
@@ -67,14 +68,12 @@ struct SceneTest : ::testing::Test {
     Polyhedron* empty = nullptr;
 
     void SetUp() override {
-        ASSERT_TRUE(window.ok);
         if (const char* source = std::getenv("DEMO_SOURCE_DIR")) {
-        ASSERT_EQ(chdir(source), 0);
-    }
-        demo.startup.cgContext = shader::createContext();
-        demo.startup.vertexProfile = shader::latestProfile(shader::Stage::vertex);
-        ASSERT_NE(demo.startup.vertexProfile, 0u);
-        initPolyhedraScene();
+            ASSERT_EQ(chdir(source), 0);
+        }
+        ASSERT_TRUE(preparedLikeStartUp(window));
+        // With the scene's program and GL state, as the start-up leaves them.
+        ASSERT_EQ(initPolyhedraScene(), 1);
         startVirtualClock();
 
         icosahedronRecord.reset(icosahedron = makeIcosahedron());
@@ -352,6 +351,23 @@ TEST_F(SceneTest, PhaseOneShowsOnlyTheLogoFaceOn) {
     }
     EXPECT_EQ(foreign, 0) << "pixels that are neither the logo nor the background";
     EXPECT_EQ(demo.polyhedra.scenePhase, 1);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Phase 3's empty floor: the chessboard on unit 0 seen through the
+// scratches on unit 1, each with coordinates of its own. Both show: the
+// board's two squares, each lighter and darker where a scratch crosses it.
+TEST_F(SceneTest, TheFloorShowsTheChessboardThroughItsScratches) {
+    demo.polyhedra.scenePhase = 3;
+    setClock(20.0);
+    clockMark();
+    setClock(21.0);
+    drawPolyhedraScene();
+    const Frame frame = readFrame();
+    std::set<std::array<int, 3>> colours;
+    for (int y = kHeight / 4; y < kHeight * 3 / 4; ++y)
+        for (int x = kWidth / 4; x < kWidth * 3 / 4; ++x) colours.insert(pixel(frame, x, y));
+    EXPECT_GE(colours.size(), 4u) << "the floor shows one texture only";
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 

@@ -104,19 +104,6 @@ void writeSceneData(const DataFolder& folder) {
     folder.write("amber_kite_nuts.tga", tga(8, 255, 128, 0));
 }
 
-// The start-up's part before the scene's set-up: a window, the shader
-// context, the vertex profile and the multitexture entry points.
-bool prepareLikeStartUp(TestWindow& window) {
-    if (!window.ok) return false;
-    demo.startup.cgContext = shader::createContext();
-    demo.startup.vertexProfile = shader::latestProfile(shader::Stage::vertex);
-    demo.gl.glActiveTextureARB =
-        reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
-    demo.gl.glMultiTexCoord2fARB =
-        reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
-    return demo.startup.cgContext != 0 && demo.startup.vertexProfile != 0;
-}
-
 // What the scene's two set-up operations returned (-1: not run) and
 // everything they wrote to standard output.
 struct SetUpResult {
@@ -165,7 +152,7 @@ TEST(PolyhedraSetUp, DistortProgramThatDoesNotCompileFailsTheStartUp) {
     writeSceneData(folder);
     folder.write("distort.cg", "#version 120\nvoid main() { gl_Position = squashFactor; }\n");
     TestWindow window;
-    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    ASSERT_TRUE(preparedLikeStartUp(window));
     demo.gl.glActiveTextureARB = nullptr;  // not even looked at
     SetUpResult result = runSetUp(folder);
     EXPECT_EQ(result.initialized, 0);
@@ -183,7 +170,7 @@ TEST(PolyhedraSetUp, MissingDistortProgramFailsTheStartUp) {
     writeSceneData(folder);
     fs::remove(folder.root / "data" / "distort.cg");
     TestWindow window;
-    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    ASSERT_TRUE(preparedLikeStartUp(window));
     SetUpResult result = runSetUp(folder);
     EXPECT_EQ(result.initialized, 0);
     EXPECT_NE(result.out.find("data/distort.cg: cannot open the file"), std::string::npos) << result.out;
@@ -196,7 +183,7 @@ TEST(PolyhedraSetUp, MissingMultitextureEntryPointFailsTheStartUp) {
     DataFolder folder;
     writeSceneData(folder);
     TestWindow window;
-    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    ASSERT_TRUE(preparedLikeStartUp(window));
     const GlEntryPoints found = demo.gl;
     for (int missing = 0; missing < 2; ++missing) {
         demo.gl = found;
@@ -213,7 +200,7 @@ TEST(PolyhedraSetUp, SuccessfulSetUpWritesTheClockLineThenTheSolidsInOrder) {
     DataFolder folder;
     writeSceneData(folder);
     TestWindow window;
-    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    ASSERT_TRUE(preparedLikeStartUp(window));
     SetUpResult result = runSetUp(folder);
     EXPECT_EQ(result.initialized, 1) << result.out;
     EXPECT_EQ(result.loaded, 1) << result.out;
@@ -238,7 +225,7 @@ TEST(PolyhedraSetUp, ASolidThatCannotBeUsedFailsTheStartUpThere) {
     DataFolder folder;
     writeSceneData(folder);
     TestWindow window;
-    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    ASSERT_TRUE(preparedLikeStartUp(window));
 
     fs::remove(folder.root / "data" / "hexahed.txt");
     SetUpResult missing = runSetUp(folder);
@@ -264,7 +251,7 @@ TEST(PolyhedraSetUp, SetUpLeavesTheSceneReadyToStart) {
     DataFolder folder;
     writeSceneData(folder);
     TestWindow window;
-    if (!prepareLikeStartUp(window)) GTEST_SKIP() << "no GL window";
+    ASSERT_TRUE(preparedLikeStartUp(window));
     ASSERT_EQ(chdir(folder.root.c_str()), 0);
     glEnable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);

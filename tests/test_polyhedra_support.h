@@ -6,8 +6,13 @@
 
 #include "app/clock.h"
 #include "app/gl.h"
+#include "app/shader/shader.h"
 #include "assets/polyhedron.h"
+#include "demo/demo_state.h"
 #include "support/test_backends.h"
+#include "support/test_window.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +31,28 @@ inline void startVirtualClock(std::int64_t frequency = kFrequency) {
     platform::useBackends(testBackendsOnVirtualClock(frequency));
     counterFrequency = platform::performanceFrequency();
     clockMarkSeconds = 0.0f;
+}
+
+// The start-up's part before the scene's set-up, on a built window: the
+// shader context, the vertex profile and the multitexture entry points, as
+// the start-up fetches them. Every test of the scene needs all of them: a
+// missing one is a failure, never a reason to skip (the suite's display has
+// GL, GLSL and multitexture).
+inline ::testing::AssertionResult preparedLikeStartUp(const TestWindow& window) {
+    if (!window.ok) return ::testing::AssertionFailure() << "no GL window: " << SDL_GetError();
+    demo.startup.cgContext = shader::createContext();
+    demo.startup.vertexProfile = shader::latestProfile(shader::Stage::vertex);
+    if (SDL_GL_ExtensionSupported("GL_ARB_multitexture")) {
+        demo.gl.glActiveTextureARB =
+            reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
+        demo.gl.glMultiTexCoord2fARB =
+            reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
+    }
+    if (demo.startup.cgContext == 0) return ::testing::AssertionFailure() << "no shader context";
+    if (demo.startup.vertexProfile == 0) return ::testing::AssertionFailure() << "no GLSL vertex profile";
+    if (!demo.gl.glActiveTextureARB || !demo.gl.glMultiTexCoord2fARB)
+        return ::testing::AssertionFailure() << "no multitexture entry points";
+    return ::testing::AssertionSuccess();
 }
 
 // Moves the virtual clock to `seconds` (forwards or back).
