@@ -124,13 +124,16 @@ void runSequencer(AppWindow* appWindow) {
     // until the module is heard the mark moves with the clock, at the time
     // the output says its first sound will be heard; from the first frame
     // that finds it heard, the mark stays. A device that takes no sound at
-    // all is not waited for longer than a few seconds.
+    // all is not waited for longer than a few seconds. Only phase 1 is timed
+    // from the set-up's mark: a pass begun later in the scene (a fullscreen
+    // toggle in phases 4 to 7, where the mark belongs to the bounce) leaves
+    // it alone, or the solid would hover until the sound is heard.
     const double waitBegan = clockNow();
     bool musicHeard = false;
     while (timeline.SceneState == 0) {  // 2: the scene ends itself
-        if (!musicHeard) {
+        if (!musicHeard && demo.polyhedra.scenePhase == 1) {
             const double untilHeard = audio.secondsUntilHeard(made.moduleHandle);
-            musicHeard = untilHeard < 0.0 || clockNow() - waitBegan > kLongestWaitForSound;
+            musicHeard = untilHeard <= 0.0 || clockNow() - waitBegan > kLongestWaitForSound;
             if (!musicHeard) clockMarkSeconds = static_cast<float>(clockNow() + untilHeard);
         }
         if (!frame()) return;

@@ -692,6 +692,31 @@ TEST_F(SequencerTest, SceneZeroIsTimedFromWhenItsMusicIsFirstHeard) {
     untilHeard.clear();
 }
 
+// "0 or less once it is heard": a start heard exactly now keeps the mark.
+TEST_F(SequencerTest, MusicHeardExactlyNowLeavesTheMarkWhereTheSetUpPutIt) {
+    counterFrequency = 1000;
+    clockMarkSeconds = 0.1f;
+    platform::advanceVirtualClock(1200);
+    untilHeard = {0.0};
+    world.sceneEndsAtFrame = 3;
+    run();
+    EXPECT_EQ(clockMarkSeconds, 0.1f);
+    untilHeard.clear();
+}
+
+// A fullscreen toggle in phase 5: the new pass's module is not heard yet,
+// but the mark is the bounce's now and stays, so the solid goes on falling.
+TEST_F(SequencerTest, AfterAToggleInPhaseFiveTheWaitForTheMusicLeavesTheBouncesMark) {
+    counterFrequency = 1000;
+    demo.polyhedra.scenePhase = 5;
+    clockMarkSeconds = 30.5f;
+    untilHeard = {0.5, 0.4, 0.3};
+    world.sceneEndsAtFrame = 3;
+    run();
+    EXPECT_EQ(clockMarkSeconds, 30.5f);
+    untilHeard.clear();
+}
+
 TEST_F(SequencerTest, ADeviceThatNeverTakesSoundHoldsSceneZeroBackFiveSecondsAtMost) {
     counterFrequency = 1000;
     untilHeard = {0.0116};
