@@ -46,7 +46,7 @@ const std::vector<std::uint32_t> fourColours = {0x000000, 0xFF0000, 0x00FF00, 0x
 }  // namespace
 
 TEST_F(BmpTest, TwentyFourBitRowsLoseTheirPaddingAndKeepTheFileOrder) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 2;
     s.height = 2;
     s.pixels = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
@@ -63,7 +63,7 @@ TEST_F(BmpTest, TwentyFourBitRowsLoseTheirPaddingAndKeepTheFileOrder) {
 
     // Widths 1, 2, 3 and 5 pad their file rows to 4, 8, 12 and 16 bytes.
     for (int width : {1, 2, 3, 5}) {
-        BmpSpec row;
+        BmpRecipe row;
         row.width = width;
         row.height = 2;
         std::size_t stride = (width * 3 + 3) / 4 * 4;
@@ -82,7 +82,7 @@ TEST_F(BmpTest, TwentyFourBitRowsLoseTheirPaddingAndKeepTheFileOrder) {
 
 TEST_F(BmpTest, ColourTablesFollowColoursUsedAndTheirHeader) {
     // 8 bits, colours used 0: a 256-entry table.
-    BmpSpec full;
+    BmpRecipe full;
     full.width = 4;
     full.bits = 8;
     full.table.assign(256, 0);
@@ -93,7 +93,7 @@ TEST_F(BmpTest, ColourTablesFollowColoursUsedAndTheirHeader) {
 
     // Colours used 16, no file header: the pixels follow those 16 entries,
     // and an index past the table is black.
-    BmpSpec sixteen;
+    BmpRecipe sixteen;
     sixteen.fileHeader = false;
     sixteen.width = 4;
     sixteen.bits = 8;
@@ -104,7 +104,7 @@ TEST_F(BmpTest, ColourTablesFollowColoursUsedAndTheirHeader) {
     EXPECT_EQ(decode(buildBmp(sixteen)), (Bytes{0xAB, 0xCD, 0xEF, 0, 0, 0, 0, 0, 0, 1, 2, 3}));
 
     // Colours used beyond what 4 bits can index is 16.
-    BmpSpec many;
+    BmpRecipe many;
     many.fileHeader = false;
     many.width = 1;
     many.bits = 4;
@@ -130,7 +130,7 @@ TEST_F(BmpTest, ColourTablesFollowColoursUsedAndTheirHeader) {
     // The same 8-bit picture with a core header (3-byte entries) and with
     // an info header decodes alike, with or without the file header.
     for (bool fileHeader : {true, false}) {
-        BmpSpec core;
+        BmpRecipe core;
         core.fileHeader = fileHeader;
         core.headerSize = 12;
         core.width = 3;
@@ -139,7 +139,7 @@ TEST_F(BmpTest, ColourTablesFollowColoursUsedAndTheirHeader) {
         core.table.assign(256, 0x808080);
         core.table[7] = 0x102030;
         core.pixels = {7, 0, 7, 0, 0, 7, 0, 0};
-        BmpSpec info = core;
+        BmpRecipe info = core;
         info.headerSize = 40;
         Bytes a = decode(buildBmp(core));
         ASSERT_EQ(a.size(), 18u);
@@ -150,7 +150,7 @@ TEST_F(BmpTest, ColourTablesFollowColoursUsedAndTheirHeader) {
 }
 
 TEST_F(BmpTest, OneAndFourBitPixelsAtOddWidths) {
-    BmpSpec one;
+    BmpRecipe one;
     one.width = 9;
     one.height = 2;
     one.bits = 1;
@@ -162,7 +162,7 @@ TEST_F(BmpTest, OneAndFourBitPixelsAtOddWidths) {
     for (int x = 0; x < 9; x++) EXPECT_EQ(rgb[x * 3], first[x] * 255) << x;
     EXPECT_EQ(rgb[27 + 8 * 3], 0);  // bit 8 of the second row, not its padding
 
-    BmpSpec four;
+    BmpRecipe four;
     four.width = 3;
     four.bits = 4;
     four.table = fourColours;
@@ -171,11 +171,11 @@ TEST_F(BmpTest, OneAndFourBitPixelsAtOddWidths) {
 }
 
 TEST_F(BmpTest, TopDownFilesComeOutInBottomUpOrder) {
-    BmpSpec up;
+    BmpRecipe up;
     up.width = 1;
     up.height = 3;
     up.pixels = {1, 1, 1, 0, 2, 2, 2, 0, 3, 3, 3, 0};
-    BmpSpec down = up;
+    BmpRecipe down = up;
     down.height = -3;
     down.pixels = {3, 3, 3, 0, 2, 2, 2, 0, 1, 1, 1, 0};
     ImageRecord size{};
@@ -188,7 +188,7 @@ TEST_F(BmpTest, TopDownFilesComeOutInBottomUpOrder) {
 
 TEST_F(BmpTest, SixteenAndThirtyTwoBitPixelsAndBitFields) {
     // 5-5-5 without masks; all ones become 255.
-    BmpSpec plain;
+    BmpRecipe plain;
     plain.width = 2;
     plain.bits = 16;
     plain.pixels = {0x00, 0x7C, 0xFF, 0x03};  // pure red, then green and blue all ones
@@ -196,7 +196,7 @@ TEST_F(BmpTest, SixteenAndThirtyTwoBitPixelsAndBitFields) {
 
     // 5-6-5 through masks, also without the file header.
     for (bool fileHeader : {true, false}) {
-        BmpSpec fields;
+        BmpRecipe fields;
         fields.fileHeader = fileHeader;
         fields.width = 2;
         fields.bits = 16;
@@ -208,7 +208,7 @@ TEST_F(BmpTest, SixteenAndThirtyTwoBitPixelsAndBitFields) {
 
     // 32 bits: B, G, R and a fourth byte that plays no part; with masks
     // the channels sit where the masks say.
-    BmpSpec wide;
+    BmpRecipe wide;
     wide.width = 2;
     wide.bits = 32;
     wide.pixels = {1, 2, 3, 99, 4, 5, 6, 0};
@@ -221,7 +221,7 @@ TEST_F(BmpTest, SixteenAndThirtyTwoBitPixelsAndBitFields) {
 }
 
 TEST_F(BmpTest, RunLengthPicturesDecodeWithDeltasAndLineEnds) {
-    BmpSpec rle8;
+    BmpRecipe rle8;
     rle8.width = 4;
     rle8.height = 3;
     rle8.bits = 8;
@@ -240,7 +240,7 @@ TEST_F(BmpTest, RunLengthPicturesDecodeWithDeltasAndLineEnds) {
     EXPECT_EQ(Bytes(rgb.begin() + 24, rgb.end()),
               (Bytes{0, 0, 0, 0, 255, 0, 0, 0, 255, 255, 0, 0}));
 
-    BmpSpec rle4;
+    BmpRecipe rle4;
     rle4.width = 5;
     rle4.bits = 4;
     rle4.compression = 2;
@@ -260,7 +260,7 @@ TEST_F(BmpTest, RunLengthPicturesDecodeWithDeltasAndLineEnds) {
 TEST_F(BmpTest, RunLengthDataMayNotClaimMoreThanItCouldWrite) {
     // 255 pixels per 2 bytes at most: 4 bytes of data may make 510 pixels
     // (the delta and end of picture leave all but 255 of them black).
-    BmpSpec s;
+    BmpRecipe s;
     s.bits = 8;
     s.compression = 1;
     s.table = fourColours;
@@ -284,41 +284,41 @@ TEST_F(BmpTest, RunLengthDataMayNotClaimMoreThanItCouldWrite) {
 }
 
 TEST_F(BmpTest, VersionFourAndFiveHeadersReadAsTheInfoHeaderWithItsMasks) {
-    BmpSpec palette;
+    BmpRecipe palette;
     palette.width = 3;
     palette.height = 2;
     palette.bits = 8;
     palette.coloursUsed = 4;
     palette.table = fourColours;
     palette.pixels = {1, 2, 3, 0, 3, 0, 1, 0};
-    BmpSpec rle = palette;
+    BmpRecipe rle = palette;
     rle.compression = 1;
     rle.pixels = {2, 1, 1, 3, 0, 0, 3, 2, 0, 1};
-    BmpSpec rgb;
+    BmpRecipe rgb;
     rgb.width = 1;
     rgb.height = 2;
     rgb.pixels = {1, 2, 3, 0, 4, 5, 6, 0};
     // Masks count only with bit fields: these 5-6-5 ones are not used.
-    BmpSpec plain16;
+    BmpRecipe plain16;
     plain16.width = 2;
     plain16.bits = 16;
     plain16.masks = {0xF800, 0x07E0, 0x001F};
     plain16.pixels = {0x00, 0x7C, 0xFF, 0x03};
-    BmpSpec fields16 = plain16;
+    BmpRecipe fields16 = plain16;
     fields16.compression = 3;
     fields16.pixels = {0xE0, 0x07, 0x10, 0x80};
-    BmpSpec fields32;
+    BmpRecipe fields32;
     fields32.width = 2;
     fields32.bits = 32;
     fields32.compression = 3;
     fields32.masks = {0x000000FF, 0x0000FF00, 0xFF000000};
     fields32.pixels = {1, 2, 3, 99, 4, 5, 6, 0};
-    for (const BmpSpec& info : {palette, rle, rgb, plain16, fields16, fields32}) {
+    for (const BmpRecipe& info : {palette, rle, rgb, plain16, fields16, fields32}) {
         const Bytes expected = decode(buildBmp(info));
         ASSERT_FALSE(expected.empty());
         for (int headerSize : {108, 124}) {
             for (bool fileHeader : {true, false}) {
-                BmpSpec s = info;
+                BmpRecipe s = info;
                 s.headerSize = headerSize;
                 s.fileHeader = fileHeader;
                 EXPECT_EQ(decode(buildBmp(s)), expected) << headerSize << " " << info.bits;
@@ -329,7 +329,7 @@ TEST_F(BmpTest, VersionFourAndFiveHeadersReadAsTheInfoHeaderWithItsMasks) {
 
     // Colour space and gamma play no part; a profile, or a JPEG or PNG
     // picture inside, is refused.
-    BmpSpec v5 = rgb;
+    BmpRecipe v5 = rgb;
     v5.headerSize = 124;
     v5.colourSpace = 0;  // calibrated, with end points and gamma
     EXPECT_EQ(decode(buildBmp(v5)), decode(buildBmp(rgb)));
@@ -351,7 +351,7 @@ TEST_F(BmpTest, FailuresShowOneNoticeEach) {
     // A 64-byte header (OS/2's second version), and a version 5 header
     // that names a colour profile.
     std::string os2 = scratchPath("os2.bmp");
-    BmpSpec s;
+    BmpRecipe s;
     s.headerSize = 64;
     s.pixels = {0, 0, 0, 0};
     writeFile(os2, buildBmp(s));

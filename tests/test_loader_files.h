@@ -104,7 +104,7 @@ inline Bytes withTgaIdAndMap(Bytes file, int idLength, int mapEntries = 0, int m
 // A BMP built from its parts: optional file header, a core, info, version 4
 // or 5 header, a colour table of (B, G, R) entries and the pixel bytes as
 // given.
-struct BmpSpec {
+struct BmpRecipe {
     bool fileHeader = true;
     int headerSize = 40;
     std::int32_t width = 1;
@@ -119,7 +119,7 @@ struct BmpSpec {
     std::int64_t pixelOffset = -1;        // -1: right after the table
 };
 
-inline Bytes buildBmp(const BmpSpec& s) {
+inline Bytes buildBmp(const BmpRecipe& s) {
     Bytes dib;
     put32(dib, static_cast<std::uint32_t>(s.headerSize));
     if (s.headerSize == 12) {

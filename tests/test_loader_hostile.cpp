@@ -29,8 +29,8 @@ struct Hostile {
     std::string message;
 };
 
-BmpSpec bmp(std::int32_t width, std::int32_t height, int bits, Bytes pixels) {
-    BmpSpec s;
+BmpRecipe bmp(std::int32_t width, std::int32_t height, int bits, Bytes pixels) {
+    BmpRecipe s;
     s.width = width;
     s.height = height;
     s.bits = bits;
@@ -39,23 +39,23 @@ BmpSpec bmp(std::int32_t width, std::int32_t height, int bits, Bytes pixels) {
     return s;
 }
 
-Bytes withOffset(BmpSpec s, std::int64_t offset) {
+Bytes withOffset(BmpRecipe s, std::int64_t offset) {
     s.pixelOffset = offset;
     return buildBmp(s);
 }
 
-Bytes withColoursUsed(BmpSpec s, std::uint32_t count, bool fileHeader) {
+Bytes withColoursUsed(BmpRecipe s, std::uint32_t count, bool fileHeader) {
     s.coloursUsed = count;
     s.fileHeader = fileHeader;
     return buildBmp(s);
 }
 
-Bytes compressed(BmpSpec s, std::uint32_t compression) {
+Bytes compressed(BmpRecipe s, std::uint32_t compression) {
     s.compression = compression;
     return buildBmp(s);
 }
 
-Bytes versioned(BmpSpec s, int headerSize, std::uint32_t colourSpace = 0x73524742,
+Bytes versioned(BmpRecipe s, int headerSize, std::uint32_t colourSpace = 0x73524742,
                 std::uint32_t compression = 0) {
     s.headerSize = headerSize;
     s.colourSpace = colourSpace;
@@ -66,7 +66,7 @@ Bytes versioned(BmpSpec s, int headerSize, std::uint32_t colourSpace = 0x7352474
 // 64 bytes that claim a run-length picture of 16384 x 16384: a run, an end
 // of line, a delta and the end of the picture, with no colour table.
 Bytes runLengthClaim() {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 16384;
     s.height = 16384;
     s.bits = 8;
@@ -75,7 +75,7 @@ Bytes runLengthClaim() {
     return buildBmp(s);
 }
 
-Bytes masked(BmpSpec s) {
+Bytes masked(BmpRecipe s) {
     s.compression = 3;
     s.masks = {0xFF0000, 0xFF00, 0xFF};
     return buildBmp(s);
