@@ -66,15 +66,3 @@ void advanceVirtualClock(std::int64_t counts) {
 }
 
 }  // namespace platform
-
-std::int64_t counterFrequency = 0;
-float clockMarkSeconds = 0.0f;
-
-double clockNow() {
-    return static_cast<double>(platform::performanceCounter()) /
-           static_cast<double>(counterFrequency);
-}
-
-double clockElapsed() { return clockNow() - clockMarkSeconds; }
-
-void clockMark() { clockMarkSeconds = static_cast<float>(clockNow()); }

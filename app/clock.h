@@ -1,8 +1,8 @@
-// Clocks: the millisecond tick count, the performance counter and the
-// PreciseClock built on it.
+// Clocks: the millisecond tick count and the performance counter.
 //
-// The tick count drives demoTime (frame loop); the performance counter drives
-// the polyhedra scene's phases and bounces. Both come from one clock source
+// The tick count drives demoTime (frame loop); the performance counter times
+// each frame for the motion made per second, and the polyhedra scene builds
+// its own clock on it (scenes/polyhedra/precise_clock.h). Both come from one clock source
 // that is either real (SDL) or virtual: a virtual clock stands still until its
 // owner advances it, which is how demo-capture and the tests make time move
 // exactly one frame per frame. Which one runs is chosen with the backends
@@ -33,17 +33,3 @@ void startClock(const ClockBackend& clock);
 void advanceVirtualClock(std::int64_t counts);
 
 }  // namespace platform
-
-// ---- PreciseClock ---------------------------------------------------------
-// Seconds from the performance counter and one mark to measure from. The
-// polyhedra scene set-up reads the frequency before the first use.
-
-extern std::int64_t counterFrequency;  // ticks per second; 0 until read
-extern float clockMarkSeconds;         // the mark, deliberately single precision
-
-// Current counter value in seconds (double).
-double clockNow();
-// clockNow() minus the single-precision mark.
-double clockElapsed();
-// Sets the mark to now, rounded to single precision.
-void clockMark();

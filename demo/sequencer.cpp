@@ -4,11 +4,13 @@
 // The numbers in the comments count the timeline's 29 steps.
 #include "demo/sequencer.h"
 
-#include "app/clock.h"
 #include "app/frame.h"
 #include "app/sound/sound.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
+#include "scenes/lens/lens_scene.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/polyhedra/precise_clock.h"
 
 #include <algorithm>
 #include <limits>
@@ -73,10 +75,6 @@ bool beforeOrder49Row32() {
 
 }  // namespace
 
-void endPolyhedraScene() { demo.timeline.SceneState = 1; }
-
-void restartSceneClock() { demo.timeline.demoTime = 0.0f; }
-
 MusicPosition readMusicPosition() {
     std::uint64_t position = sound::operations().position(demo.startup.moduleHandle);
     MusicPosition result;
@@ -86,12 +84,12 @@ MusicPosition readMusicPosition() {
 }
 
 void catchUpLens() {
-    while (demo.lens.lensClock < demo.timeline.demoTime) {
-        float before = demo.lens.lensClock;
-        lensWanderStep();
+    while (lensScene.lensClock < demo.timeline.demoTime) {
+        float before = lensScene.lensClock;
+        lensWanderStep(demo.timeline.lensBounce);
         // A step too small to move the clock any more (after some 42 hours
         // of scene time) could never catch up: leave the rest for later.
-        if (!(demo.lens.lensClock > before)) break;
+        if (!(lensScene.lensClock > before)) break;
     }
 }
 
@@ -131,10 +129,10 @@ void runSequencer(AppWindow* appWindow) {
     const double waitBegan = clockNow();
     bool musicHeard = false;
     while (timeline.SceneState == 0) {  // 2: the scene ends itself
-        if (!musicHeard && demo.polyhedra.scenePhase == 1) {
+        if (!musicHeard) {
             const double untilHeard = audio.secondsUntilHeard(made.moduleHandle);
-            musicHeard = untilHeard <= 0.0 || clockNow() - waitBegan > kLongestWaitForSound;
-            if (!musicHeard) clockMarkSeconds = static_cast<float>(clockNow() + untilHeard);
+            musicHeard = untilHeard <= 0.0 || clockNow() - waitBegan > kLongestWaitForSound ||
+                         !startPhaseOneAt(clockNow() + untilHeard);
         }
         if (!frame()) return;
         stepOrbit(framesStood);
@@ -142,7 +140,8 @@ void runSequencer(AppWindow* appWindow) {
 
     // ---- scene 1, the zoom tunnel, on the first wave
     audio.stop(made.moduleHandle);  // 3
-    resetGLState();  // 4: demoTime = 0
+    resetGLState();  // 4
+    timeline.demoTime = 0.0f;
     reshapeGL(0, 0);  // 5: the scenes' projection
     timeline.zoom = 0.5f;  // 6
     audio.playStream(made.firstStream, true);  // 7
@@ -156,6 +155,7 @@ void runSequencer(AppWindow* appWindow) {
     audio.setModuleOrder(made.moduleHandle, kLensSceneFirstOrder);  // 10 (the wave goes on)
     audio.playModule(made.moduleHandle);
     resetGLState();  // 11
+    timeline.demoTime = 0.0f;
     timeline.zoom = 2.0f;  // 12
     timeline.rotation = 0.0f;
     while (readMusicPosition().order < kLensAppearsOrder) {  // 13

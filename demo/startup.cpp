@@ -10,18 +10,18 @@
 // start: the timeline waits on the music's positions and would otherwise
 // wait forever; so would a wave shorter than the timeline plays it or a
 // module without the orders it jumps to. A module cut short plays (what is
-// missing is silence) after a notice saying so. A lens or twist program that
-// fails to compile is said on stdout and leaves a 0 handle that every later
-// call accepts; the polyhedra scene's set-up checks its own.
-#include "app/backends.h"
-#include "app/gl.h"
+// missing is silence) after a notice saying so. The scenes make their own
+// programs and textures and say what they cannot make: the lens scene goes
+// on without what failed, the polyhedra scene's set-up fails the start-up.
 #include "app/notice.h"
-#include "app/shader/shader.h"
 #include "app/shell.h"
 #include "app/sound/sound.h"
 #include "demo/demo_state.h"
 #include "demo/module_check.h"
 #include "demo/sequencer.h"
+#include "scenes/lens/lens_scene.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/scene_gl.h"
 
 #include <sys/stat.h>
 
@@ -98,13 +98,6 @@ bool soundFilesPlayable() {
     return false;
 }
 
-// The shader layer's text for its last error: the file, what is wrong and
-// the compiler's log.
-void reportShaderFailure() {
-    std::printf("%s\n", shader::errorString(shader::lastError()));
-    std::fflush(stdout);
-}
-
 // One notice per reason: a fullscreen toggle opens the device again and
 // would otherwise put the same box up on every pass.
 void saySoundIsOff(const char* reason) {
@@ -112,19 +105,6 @@ void saySoundIsOff(const char* reason) {
     if (!reason || said == reason) return;
     said = reason;
     platform::showNotice((std::string("The sound is off: ") + reason).c_str());
-}
-
-// A multitexture entry point as the driver offers it, null included
-// (callers test before calling). GLX hands out an address for any name
-// beginning with "gl", offered or not, so the extension string decides. The
-// backends may stand in for the whole lookup.
-template <typename Pointer>
-void fetchEntryPoint(Pointer* slot, const char* name) {
-    void* (*lookup)(const char*) = platform::backends().glLookup;
-    void* found = nullptr;
-    if (lookup) found = lookup(name);
-    else if (SDL_GL_ExtensionSupported("GL_ARB_multitexture")) found = SDL_GL_GetProcAddress(name);
-    *slot = reinterpret_cast<Pointer>(found);
 }
 
 }  // namespace
@@ -160,32 +140,11 @@ int initialize(AppWindow* appWindow, KeyTable* keyTable) {
     made.appWindow = appWindow;
     made.keyTable = keyTable;
 
-    // The two the scenes call; the polyhedra scene's set-up insists on both.
-    fetchEntryPoint(&demo.gl.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");
-    fetchEntryPoint(&demo.gl.glActiveTextureARB, "glActiveTextureARB");
-
-    // The shader context and profiles come before the polyhedra scene's
-    // set-up, which compiles its own program in them.
-    made.cgContext = shader::createContext();
-    made.fragmentProfile = shader::latestProfile(shader::Stage::fragment);
-    made.vertexProfile = shader::latestProfile(shader::Stage::vertex);
-    shader::setOptimalOptions(made.fragmentProfile);
-    shader::setOptimalOptions(made.vertexProfile);
-    // Not fatal (the demo plays on, the lens drawn as far as the other
-    // stage allows), but said on stdout as the polyhedra scene says its own.
-    made.lensProgram = shader::createProgramFromFile(made.cgContext, "data/lens.cg",
-                                                     made.fragmentProfile, "main");
-    if (made.lensProgram == 0) reportShaderFailure();
-    made.twistProgram = shader::createProgramFromFile(made.cgContext, "data/twist.cg",
-                                                      made.vertexProfile, "main");
-    if (made.twistProgram == 0) reportShaderFailure();
-    shader::loadProgram(made.lensProgram);
-    shader::loadProgram(made.twistProgram);
-    made.displacementParam = shader::namedParameter(made.lensProgram, "displacement");
-    made.zoomParam = shader::namedParameter(made.lensProgram, "zoom");
-    made.distortscaleParam = shader::namedParameter(made.lensProgram, "distortscale");
-    made.twistModelViewProj = shader::namedParameter(made.twistProgram, "ModelViewProj");
-
+    // What both scenes draw with: the multitexture entry points (the
+    // polyhedra scene's set-up insists on both), then the shader context and
+    // profiles, before the scenes' programs are made in them.
+    prepareSceneGl();
+    createLensPrograms();
     createLensSceneTextures();
     // The scene's set-up has said on stdout what it could not do.
     if (!initPolyhedraScene() || !loadPolyhedraScene()) return 0;

@@ -6,6 +6,7 @@
 #include "demo/demo_state.h"
 #include "support/test_backends.h"
 #include "support/test_window.h"
+#include "scenes/polyhedra/precise_clock.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,10 @@
 #include "app/sound/sound.h"
 #include "app/window.h"
 #include "demo/demo_state.h"
-#include "scenes/lens/lens_scene.h"
+#include "scenes/lens/lens_parts.h"
 #include "support/test_backends.h"
 #include "support/test_window.h"
+#include "scenes/scene_gl.h"
 
 #include <gtest/gtest.h>
 
@@ -150,11 +151,11 @@ struct SceneTest : ::testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(window.ok);
-        demo.gl.glActiveTextureARB =
+        sceneGl.glActiveTextureARB =
             reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
-        demo.gl.glMultiTexCoord2fARB = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
+        sceneGl.glMultiTexCoord2fARB = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
             SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
-        ASSERT_TRUE(demo.gl.glActiveTextureARB && demo.gl.glMultiTexCoord2fARB);
+        ASSERT_TRUE(sceneGl.glActiveTextureARB && sceneGl.glMultiTexCoord2fARB);
     }
 
     // The sequencer's scene start: the state, then the scene's projection.
@@ -166,21 +167,21 @@ struct SceneTest : ::testing::Test {
 
     // The start-up's programs, as it creates them.
     void createPrograms() {
-        demo.startup.cgContext = shader::createContext();
-        demo.startup.fragmentProfile = shader::latestProfile(shader::Stage::fragment);
-        demo.startup.vertexProfile = shader::latestProfile(shader::Stage::vertex);
-        demo.startup.lensProgram = shader::createProgramFromFile(
-            demo.startup.cgContext, programFile("lens.cg").c_str(), demo.startup.fragmentProfile, "main");
-        ASSERT_NE(demo.startup.lensProgram, 0u) << shader::errorString(shader::lastError());
-        demo.startup.twistProgram = shader::createProgramFromFile(
-            demo.startup.cgContext, programFile("twist.cg").c_str(), demo.startup.vertexProfile, "main");
-        ASSERT_NE(demo.startup.twistProgram, 0u) << shader::errorString(shader::lastError());
-        demo.startup.displacementParam = shader::namedParameter(demo.startup.lensProgram, "displacement");
-        demo.startup.zoomParam = shader::namedParameter(demo.startup.lensProgram, "zoom");
-        demo.startup.distortscaleParam = shader::namedParameter(demo.startup.lensProgram, "distortscale");
-        demo.startup.twistModelViewProj = shader::namedParameter(demo.startup.twistProgram, "ModelViewProj");
-        ASSERT_TRUE(demo.startup.displacementParam && demo.startup.zoomParam && demo.startup.distortscaleParam &&
-                    demo.startup.twistModelViewProj);
+        sceneGl.cgContext = shader::createContext();
+        sceneGl.fragmentProfile = shader::latestProfile(shader::Stage::fragment);
+        sceneGl.vertexProfile = shader::latestProfile(shader::Stage::vertex);
+        lensScene.lensProgram = shader::createProgramFromFile(
+            sceneGl.cgContext, programFile("lens.cg").c_str(), sceneGl.fragmentProfile, "main");
+        ASSERT_NE(lensScene.lensProgram, 0u) << shader::errorString(shader::lastError());
+        lensScene.twistProgram = shader::createProgramFromFile(
+            sceneGl.cgContext, programFile("twist.cg").c_str(), sceneGl.vertexProfile, "main");
+        ASSERT_NE(lensScene.twistProgram, 0u) << shader::errorString(shader::lastError());
+        lensScene.displacementParam = shader::namedParameter(lensScene.lensProgram, "displacement");
+        lensScene.zoomParam = shader::namedParameter(lensScene.lensProgram, "zoom");
+        lensScene.distortscaleParam = shader::namedParameter(lensScene.lensProgram, "distortscale");
+        lensScene.twistModelViewProj = shader::namedParameter(lensScene.twistProgram, "ModelViewProj");
+        ASSERT_TRUE(lensScene.displacementParam && lensScene.zoomParam && lensScene.distortscaleParam &&
+                    lensScene.twistModelViewProj);
     }
 };
 
@@ -207,9 +208,9 @@ TEST_F(SceneTest, ZoomTunnelLayersTurnByPlusAndMinusRotation) {
     demo.timeline.rotation = 10.0f;
     // White and black 2 x 2: the first layer gives 30 % and the second 70 % of
     // each pixel, so one pixel tells both layers apart. The centre is clear.
-    demo.lens.lensSceneTextures[tunnelTexture] =
+    lensScene.lensSceneTextures[tunnelTexture] =
         makeTexture(2, 2, [](int x, int y) { return (x + y) % 2 ? Rgb{255, 255, 255} : Rgb{0, 0, 0}; });
-    demo.lens.lensSceneTextures[centreTexture] = plainTexture({255, 255, 255}, 0);
+    lensScene.lensSceneTextures[centreTexture] = plainTexture({255, 255, 255}, 0);
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
 
@@ -242,9 +243,9 @@ TEST_F(SceneTest, ZoomTunnelCentreQuadStandsStillOverTheLayers) {
     startScene(1);
     demo.timeline.zoom = 0.5f;
     demo.timeline.rotation = 10.0f;
-    demo.lens.lensSceneTextures[tunnelTexture] = plainTexture({0, 0, 0});
+    lensScene.lensSceneTextures[tunnelTexture] = plainTexture({0, 0, 0});
     const Rgb quadrants[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
-    demo.lens.lensSceneTextures[centreTexture] =
+    lensScene.lensSceneTextures[centreTexture] =
         makeTexture(2, 2, [&](int x, int y) { return quadrants[y * 2 + x]; });
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
@@ -273,12 +274,12 @@ TEST_F(SceneTest, LensSceneWithoutTheLensDrawsThePlaneAloneAndRunsNoProgram) {
     startScene(2);
     demo.timeline.zoom = 2.0f;
     demo.timeline.rotation = 30.0f;
-    demo.lens.lensX = 0.75f;
-    demo.lens.lensY = -0.25f;
+    lensScene.lensX = 0.75f;
+    lensScene.lensY = -0.25f;
     demo.timeline.lensActive = false;
-    demo.lens.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
-    demo.lens.lensSceneTextures[displacementMap] = displacementTexture();
-    demo.lens.lensSceneTextures[lensTintTexture] = plainTexture({0, 0, 255});
+    lensScene.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
+    lensScene.lensSceneTextures[displacementMap] = displacementTexture();
+    lensScene.lensSceneTextures[lensTintTexture] = plainTexture({0, 0, 255});
 
     ProgramCounter counter;
     drawFrame();
@@ -313,12 +314,12 @@ TEST_F(SceneTest, TheLensMagnifiesThePlaneBeneathItInsideARoundDisc) {
     startScene(2);
     demo.timeline.zoom = 2.0f;
     demo.timeline.rotation = 30.0f;
-    demo.lens.lensX = 0.75f;  // the middle of a checker square
-    demo.lens.lensY = -0.25f;
+    lensScene.lensX = 0.75f;  // the middle of a checker square
+    lensScene.lensY = -0.25f;
     demo.timeline.lensActive = true;
-    demo.lens.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
-    demo.lens.lensSceneTextures[displacementMap] = displacementTexture();
-    demo.lens.lensSceneTextures[lensTintTexture] = plainTexture({128, 128, 128});  // a grey glass
+    lensScene.lensSceneTextures[planeTexture] = makeTexture(8, 8, checker);
+    lensScene.lensSceneTextures[displacementMap] = displacementTexture();
+    lensScene.lensSceneTextures[lensTintTexture] = plainTexture({128, 128, 128});  // a grey glass
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
 
@@ -354,7 +355,7 @@ TEST_F(SceneTest, TheLensMagnifiesThePlaneBeneathItInsideARoundDisc) {
 
     // A checkerboard cannot tell a shift by whole squares: one red texel in a
     // green texture can. The lens's middle must show the texel beneath it.
-    demo.lens.lensSceneTextures[planeTexture] =
+    lensScene.lensSceneTextures[planeTexture] =
         makeTexture(8, 8, [](int x, int y) { return x == 1 && y == 7 ? kRed : kGreen; });
     drawFrame();
     frame = framePixels();
@@ -396,13 +397,13 @@ TEST_F(SceneTest, TheLensEdgeIsRoundAndTurnsLikeACoin) {
     startScene(2);
     demo.timeline.zoom = 2.0f;
     demo.timeline.rotation = 30.0f;
-    demo.lens.lensX = 0.5f;
-    demo.lens.lensY = -0.25f;
+    lensScene.lensX = 0.5f;
+    lensScene.lensY = -0.25f;
     demo.timeline.lensActive = true;
     // A plain grey plane under a blue lens: the lens shows as less red.
-    demo.lens.lensSceneTextures[planeTexture] = plainTexture({128, 128, 128});
-    demo.lens.lensSceneTextures[displacementMap] = displacementTexture();
-    demo.lens.lensSceneTextures[lensTintTexture] = plainTexture({0, 0, 255});
+    lensScene.lensSceneTextures[planeTexture] = plainTexture({128, 128, 128});
+    lensScene.lensSceneTextures[displacementMap] = displacementTexture();
+    lensScene.lensSceneTextures[lensTintTexture] = plainTexture({0, 0, 255});
     drawFrame();
     std::vector<std::uint8_t> frame = framePixels();
 
@@ -416,7 +417,7 @@ TEST_F(SceneTest, TheLensEdgeIsRoundAndTurnsLikeACoin) {
     // Turned by 60 degrees about its vertical axis (lens in the middle of the
     // view): its height stays, its width is the coin's, cos 60 = one half,
     // its nearer half seen a little larger than its farther half.
-    demo.lens.lensX = demo.lens.lensY = 0.0f;
+    lensScene.lensX = lensScene.lensY = 0.0f;
     demo.timeline.rotation = 0.0f;
     demo.timeline.twistAngle = float(kPi / 3.0);
     drawFrame();

@@ -1,7 +1,6 @@
 // The lens's path from its start values, the folded twist angle and the
 // values one lens frame hands to its programs.
-#include "demo/demo_state.h"
-#include "scenes/lens/lens_scene.h"
+#include "scenes/lens/lens_parts.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +12,9 @@ struct Step {
     float x, y, speedX, fallSpeed;
 };
 
-Step after(int steps) {
-    for (int i = 0; i < steps; ++i) lensWanderStep();
-    return {demo.lens.lensX, demo.lens.lensY, demo.lens.lensSpeedX, demo.lens.lensFallSpeed};
+Step after(int steps, bool bounce = true) {
+    for (int i = 0; i < steps; ++i) lensWanderStep(bounce);
+    return {lensScene.lensX, lensScene.lensY, lensScene.lensSpeedX, lensScene.lensFallSpeed};
 }
 
 }  // namespace
@@ -29,7 +28,7 @@ TEST(LensWander, FirstStepsFromTheStartValues) {
     Step two = after(1);
     EXPECT_FLOAT_EQ(two.y, 1.49964f);
     EXPECT_FLOAT_EQ(two.fallSpeed, 0.00072f);
-    EXPECT_FLOAT_EQ(demo.lens.lensClock, 0.018f);
+    EXPECT_FLOAT_EQ(lensScene.lensClock, 0.018f);
 }
 
 TEST(LensWander, BouncesOnStep130AndEvery258StepsAfter) {
@@ -62,15 +61,14 @@ TEST(LensWander, TurnsAtTheRightBoundOnStep334AndBackAtMinus3OnStep668) {
     Step s668 = after(1);
     EXPECT_EQ(s668.x, -3.0f);
     EXPECT_GT(s668.speedX, 0.0f);
-    EXPECT_NEAR(demo.lens.lensClock, 668 * 0.009f, 1e-4f);  // summed in float
+    EXPECT_NEAR(lensScene.lensClock, 668 * 0.009f, 1e-4f);  // summed in float
 }
 
 TEST(LensWander, WithoutBounceFallsOnPastTheFloor) {
-    demo.timeline.lensBounce = false;
-    Step s200 = after(200);
+    Step s200 = after(200, false);
     EXPECT_LT(s200.y, -1.5f);
     EXPECT_GT(s200.fallSpeed, 0.0f);
-    EXPECT_LT(after(100).y, s200.y - 5.0f);
+    EXPECT_LT(after(100, false).y, s200.y - 5.0f);
 }
 
 TEST(LensFrame, FoldedAngleKeepsTheCoinFacingForward) {
@@ -88,11 +86,10 @@ TEST(LensFrame, FoldedAngleKeepsTheCoinFacingForward) {
 }
 
 TEST(LensFrame, ParametersOfOneLensFrame) {
-    demo.lens.lensX = 0.5f;
-    demo.lens.lensY = -0.25f;
-    demo.timeline.zoom = 2.0f;
-    demo.timeline.twistAngle = 0.0f;
-    LensParameters p = lensParameters();
+    lensScene.lensX = 0.5f;
+    lensScene.lensY = -0.25f;
+    LensSceneDrive drive{2.0f, 0.0f, 0.0f, true};
+    LensParameters p = lensParameters(drive);
     EXPECT_EQ(p.displacement[0], 3.5f);
     EXPECT_EQ(p.displacement[1], 2.75f);
     EXPECT_EQ(p.zoom, 0.25f);
@@ -101,8 +98,8 @@ TEST(LensFrame, ParametersOfOneLensFrame) {
     EXPECT_EQ(p.distortscale[1], 1.0f);
     EXPECT_EQ(p.turnedAngle, 3.1415927f);
 
-    demo.timeline.twistAngle = 2.0f;
-    p = lensParameters();
+    drive.twistAngle = 2.0f;
+    p = lensParameters(drive);
     EXPECT_EQ(p.foldedAngle, -1.1415927f);
     EXPECT_FLOAT_EQ(p.distortscale[0], 0.4161468f);
     EXPECT_EQ(p.turnedAngle, -1.1415927f + 3.1415927f);

@@ -3,8 +3,7 @@
 // pictures that are missing or of the wrong size.
 #include "app/gl.h"
 #include "app/notice.h"
-#include "demo/demo_state.h"
-#include "scenes/lens/lens_scene.h"
+#include "scenes/lens/lens_parts.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
@@ -126,7 +125,7 @@ const Texel kGrey{64, 64, 64, 255};
 
 // The mipmap chain: the plane texture down to 1 x 1, the others level 0 only.
 void expectMipmapsOnlyOnThePlane() {
-    const GLuint* names = demo.lens.lensSceneTextures;
+    const GLuint* names = lensScene.lensSceneTextures;
     Level plane = levelOf(names[planeTexture], 0);
     int levels = 0;
     for (int side = std::max(plane.width, plane.height); side > 1; side /= 2) ++levels;
@@ -218,7 +217,7 @@ TEST(LensTextures, MissingPicturesBecomeCheckerboardsAndTheMapIsUploaded) {
     createLensSceneTextures();
 
     EXPECT_EQ(platform::recordedNotices().size(), 4u) << "one notice per missing picture";
-    const GLuint* names = demo.lens.lensSceneTextures;
+    const GLuint* names = lensScene.lensSceneTextures;
     for (int index = 0; index < 5; ++index) {
         EXPECT_NE(names[index], 0u);
         for (int other = 0; other < index; ++other) EXPECT_NE(names[index], names[other]);
@@ -265,7 +264,7 @@ TEST(LensTextures, PicturesReachGLAsLoadedWhateverTheirRowLength) {
     expectMipmapsOnlyOnThePlane();
     // The mipmap builder scales to powers of two; a row read out of step
     // would mix the channels up.
-    std::vector<std::uint8_t> plane = texelsOf(demo.lens.lensSceneTextures[planeTexture]);
+    std::vector<std::uint8_t> plane = texelsOf(lensScene.lensSceneTextures[planeTexture]);
     for (std::size_t p = 0; p < plane.size(); p += 4) {
         ASSERT_EQ((Texel{plane[p], plane[p + 1], plane[p + 2], plane[p + 3]}),
                   (Texel{10, 20, 30, 255}))
@@ -276,7 +275,7 @@ TEST(LensTextures, PicturesReachGLAsLoadedWhateverTheirRowLength) {
     } loaded[] = {{lensTintTexture, 5, 4, 2}, {tunnelTexture, 2, 8, 3}};
     for (const auto& l : loaded) {
         std::vector<std::uint8_t> rgb = pattern(l.width, l.height, l.seed);
-        std::vector<std::uint8_t> texels = texelsOf(demo.lens.lensSceneTextures[l.index]);
+        std::vector<std::uint8_t> texels = texelsOf(lensScene.lensSceneTextures[l.index]);
         ASSERT_EQ(texels.size(), rgb.size() / 3 * 4);
         for (std::size_t p = 0; p < rgb.size() / 3; ++p) {
             EXPECT_EQ(texels[p * 4], rgb[p * 3]) << l.index << " pixel " << p;
@@ -284,7 +283,7 @@ TEST(LensTextures, PicturesReachGLAsLoadedWhateverTheirRowLength) {
             EXPECT_EQ(texels[p * 4 + 2], rgb[p * 3 + 2]);
         }
     }
-    std::vector<std::uint8_t> centre = texelsOf(demo.lens.lensSceneTextures[centreTexture]);
+    std::vector<std::uint8_t> centre = texelsOf(lensScene.lensSceneTextures[centreTexture]);
     EXPECT_EQ(glTexel(centre, kCentreSize, 0, 0), (Texel{10, 10, 10, 200}));
     EXPECT_EQ(glTexel(centre, kCentreSize, 3, 2),
               (Texel{ff[(2 * 512 + 3) * 3], ff[(2 * 512 + 3) * 3], ff[(2 * 512 + 3) * 3],
@@ -306,10 +305,10 @@ TEST(LensTextures, ACentrePictureOfAnotherSizeIsNeverReadAndSaysSo) {
     const std::string& notice = platform::recordedNotices()[0];
     EXPECT_NE(notice.find("data/ff.bmp"), std::string::npos) << notice;
     EXPECT_NE(notice.find("64 x 32"), std::string::npos) << notice;
-    std::vector<std::uint8_t> centre = texelsOf(demo.lens.lensSceneTextures[centreTexture]);
+    std::vector<std::uint8_t> centre = texelsOf(lensScene.lensSceneTextures[centreTexture]);
     EXPECT_EQ(glTexel(centre, kCentreSize, 0, 0), kMagenta);
     EXPECT_EQ(glTexel(centre, kCentreSize, 64, 0), kGrey);
     EXPECT_EQ(glTexel(centre, kCentreSize, 511, 511), kMagenta);
     // The pictures that were fine are used as they are.
-    EXPECT_EQ(levelOf(demo.lens.lensSceneTextures[tunnelTexture], 0).width, 4);
+    EXPECT_EQ(levelOf(lensScene.lensSceneTextures[tunnelTexture], 0).width, 4);
 }

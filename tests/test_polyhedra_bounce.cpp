@@ -4,9 +4,10 @@
 // that must keep bouncing.
 #include "app/clock.h"
 #include "assets/polyhedron.h"
-#include "demo/demo_state.h"
 #include "scenes/polyhedra/polyhedra.h"
 #include "test_polyhedra_support.h"
+#include "scenes/polyhedra/precise_clock.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -153,7 +154,7 @@ TEST(Bounce, SecondaryLagsBehindEachChangeOfDirection) {
     Polyhedron* secondary = secondaryRecord.get();
     const double yLow = lowestY(primary);
     primary->collisionElapsed = 0.5;
-    demo.polyhedra.secondaryDirection = -1;  // as at process start: no direction seen yet
+    polyhedraScene.secondaryDirection = -1;  // as at process start: no direction seen yet
 
     setClock(20.0);
     secondary->actualTime = static_cast<float>(clockNow());
@@ -161,7 +162,7 @@ TEST(Bounce, SecondaryLagsBehindEachChangeOfDirection) {
     EXPECT_NEAR(m, 2.5 - yLow - 0.5, 1e-6);
     EXPECT_GE(m, static_cast<float>(2.5 - yLow - 0.5));
     EXPECT_EQ(secondary->lastCollision, 20.0f);
-    EXPECT_EQ(demo.polyhedra.secondaryDirection, 0);
+    EXPECT_EQ(polyhedraScene.secondaryDirection, 0);
 
     setClock(20.125);
     secondary->actualTime = static_cast<float>(clockNow());
@@ -174,7 +175,7 @@ TEST(Bounce, SecondaryLagsBehindEachChangeOfDirection) {
     secondary->actualTime = static_cast<float>(clockNow());
     m = secondaryHeight(primary, secondary, 1.0f, 0.5f);
     EXPECT_EQ(secondary->lastCollision, 20.25f);
-    EXPECT_EQ(demo.polyhedra.secondaryDirection, 1);
+    EXPECT_EQ(polyhedraScene.secondaryDirection, 1);
     EXPECT_NEAR(m, 1.0 - 0.5, 1e-6);
 
     setClock(20.5);
@@ -192,7 +193,7 @@ TEST(Bounce, SecondaryBeforeTheFirstImpactOfFreshSolids) {
     Polyhedron* primary = primaryRecord.get();
     Solid secondaryRecord(makeDodecahedron());
     Polyhedron* secondary = secondaryRecord.get();
-    demo.polyhedra.secondaryDirection = 0;  // as the pass before the toggle left it
+    polyhedraScene.secondaryDirection = 0;  // as the pass before the toggle left it
     setClock(30.0);
     clockMark();
     const double yLow = lowestY(primary);

@@ -8,10 +8,11 @@
 #include "app/gl.h"
 #include "app/shader/shader.h"
 #include "assets/polyhedron.h"
-#include "demo/demo_state.h"
 #include "scenes/polyhedra/polyhedra.h"
 #include "support/test_window.h"
 #include "test_polyhedra_support.h"
+#include "scenes/polyhedra/precise_clock.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -83,18 +84,18 @@ struct SceneTest : ::testing::Test {
         dodecahedron->amplitude = 0.4f;
         dodecahedron->colourSet = 1;
         emptyRecord.reset(empty = makeEmptySolid());
-        demo.polyhedra.primarySolid = icosahedron;
-        demo.polyhedra.secondarySolid = dodecahedron;
+        polyhedraScene.primarySolid = icosahedron;
+        polyhedraScene.secondarySolid = dodecahedron;
 
         // The logo in four coloured quadrants (s, t from 0); the chessboard
         // in two greys; scratches as a light grey with darker lines.
-        demo.polyhedra.logoTexture = makeTexture(2, [](int s, int t) {
+        polyhedraScene.logoTexture = makeTexture(2, [](int s, int t) {
             return t == 0 ? (s == 0 ? kRed : kGreen) : (s == 0 ? kBlue : kYellow);
         });
-        demo.polyhedra.chessboardTexture = makeTexture(8, [](int s, int t) {
+        polyhedraScene.chessboardTexture = makeTexture(8, [](int s, int t) {
             return ((s / 4 + t / 4) % 2) ? 0xE0E0E0FFu : 0x303030FFu;
         });
-        demo.polyhedra.scratchTexture = makeTexture(16, [](int s, int t) {
+        polyhedraScene.scratchTexture = makeTexture(16, [](int s, int t) {
             return (s + 2 * t) % 7 == 0 ? 0x909090FFu : 0xF0F0F0FFu;
         });
         glColor4f(1, 1, 1, 1);
@@ -161,7 +162,7 @@ void setUnusualState() {
     glStencilOp(GL_INCR, GL_DECR, GL_INVERT);
     glActiveTexture(GL_TEXTURE0);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, demo.polyhedra.chessboardTexture);
+    glBindTexture(GL_TEXTURE_2D, polyhedraScene.chessboardTexture);
     glColor4f(0.3f, 0.5f, 0.7f, 0.9f);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -207,41 +208,42 @@ struct Flight {
 struct Moment {
     Flight primary, secondary;
     float mark, phaseStart;
-    std::int32_t phase, direction, sceneState;
+    std::int32_t phase, direction;
+    bool finished;
     float orbit;
 
     static Moment take() {
-        return {Flight::of(*demo.polyhedra.primarySolid), Flight::of(*demo.polyhedra.secondarySolid), clockMarkSeconds,
-                demo.polyhedra.phaseStart, demo.polyhedra.scenePhase, demo.polyhedra.secondaryDirection, demo.timeline.SceneState,
-                demo.polyhedra.orbitAngle};
+        return {Flight::of(*polyhedraScene.primarySolid), Flight::of(*polyhedraScene.secondarySolid), clockMarkSeconds,
+                polyhedraScene.phaseStart, polyhedraScene.scenePhase, polyhedraScene.secondaryDirection, polyhedraScene.finished,
+                polyhedraScene.orbitAngle};
     }
     void restore(Polyhedron* primaryRecord, Polyhedron* secondaryRecord) const {
         primary.into(primaryRecord);
         secondary.into(secondaryRecord);
-        demo.polyhedra.primarySolid = primaryRecord;
-        demo.polyhedra.secondarySolid = secondaryRecord;
+        polyhedraScene.primarySolid = primaryRecord;
+        polyhedraScene.secondarySolid = secondaryRecord;
         clockMarkSeconds = mark;
-        demo.polyhedra.phaseStart = phaseStart;
-        demo.polyhedra.scenePhase = phase;
-        demo.polyhedra.secondaryDirection = direction;
-        demo.timeline.SceneState = sceneState;
-        demo.polyhedra.orbitAngle = orbit;
+        polyhedraScene.phaseStart = phaseStart;
+        polyhedraScene.scenePhase = phase;
+        polyhedraScene.secondaryDirection = direction;
+        polyhedraScene.finished = finished;
+        polyhedraScene.orbitAngle = orbit;
     }
 };
 
 // Puts the scene in `phase`, half a second in, with the primary solid
 // falling low over the floor (after earlier bounces) and turned.
 void enterPhase(int phase, double now, double intoPhase = 0.5) {
-    demo.polyhedra.scenePhase = phase;
-    demo.timeline.SceneState = 0;
+    polyhedraScene.scenePhase = phase;
+    polyhedraScene.finished = false;
     setClock(now);
-    demo.polyhedra.phaseStart = static_cast<float>(now - intoPhase);
+    polyhedraScene.phaseStart = static_cast<float>(now - intoPhase);
     clockMarkSeconds = static_cast<float>(now - 0.4);  // 0.4 s into a fall: h = 1.304
-    demo.polyhedra.primarySolid->collisionElapsed = 0.45;
-    demo.polyhedra.primarySolid->rising = 0;
-    demo.polyhedra.primarySolid->lastCollision = static_cast<float>(now - 1.0);
-    demo.polyhedra.secondaryDirection = -1;
-    demo.polyhedra.orbitAngle = 33.0f;
+    polyhedraScene.primarySolid->collisionElapsed = 0.45;
+    polyhedraScene.primarySolid->rising = 0;
+    polyhedraScene.primarySolid->lastCollision = static_cast<float>(now - 1.0);
+    polyhedraScene.secondaryDirection = -1;
+    polyhedraScene.orbitAngle = 33.0f;
 }
 
 // The screen rectangle (x0, y0, x1, y1) that holds a box around each solid
@@ -249,10 +251,10 @@ void enterPhase(int phase, double now, double intoPhase = 0.5) {
 // direct solids can touch, wobble included.
 std::array<int, 4> directFootprint(const Moment& moment) {
     // Heights as this frame computes them, probed on copies.
-    Polyhedron primary = *demo.polyhedra.primarySolid, secondary = *demo.polyhedra.secondarySolid;
+    Polyhedron primary = *polyhedraScene.primarySolid, secondary = *polyhedraScene.secondarySolid;
     moment.primary.into(&primary);
     moment.secondary.into(&secondary);
-    std::int32_t direction = demo.polyhedra.secondaryDirection;
+    std::int32_t direction = polyhedraScene.secondaryDirection;
     float mark = clockMarkSeconds;
     float now = static_cast<float>(clockNow());
     primary.actualTime = secondary.actualTime = now;
@@ -260,14 +262,14 @@ std::array<int, 4> directFootprint(const Moment& moment) {
     float inner = 1.5f;
     if (moment.phase == 7) inner = secondaryHeight(&primary, &secondary, h, 0.5f);
     clockMarkSeconds = mark;
-    demo.polyhedra.secondaryDirection = direction;
+    polyhedraScene.secondaryDirection = direction;
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
     gluLookAt(0, 2, 4.4, 0, 1, 0, 0, 1, 0);
-    glRotatef(demo.polyhedra.tiltX, 1, 0, 0);
-    glRotatef(demo.polyhedra.tiltZ, 0, 0, 1);
+    glRotatef(polyhedraScene.tiltX, 1, 0, 0);
+    glRotatef(polyhedraScene.tiltZ, 0, 0, 1);
     GLdouble mv[16], proj[16];
     GLint view[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, mv);
@@ -307,8 +309,8 @@ std::vector<std::uint8_t> topFaceArea() {
     glPushMatrix();
     glLoadIdentity();
     gluLookAt(0, 2, 4.4, 0, 1, 0, 0, 1, 0);
-    glRotatef(demo.polyhedra.tiltX, 1, 0, 0);
-    glRotatef(demo.polyhedra.tiltZ, 0, 0, 1);
+    glRotatef(polyhedraScene.tiltX, 1, 0, 0);
+    glRotatef(polyhedraScene.tiltZ, 0, 0, 1);
     glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
     glStencilFunc(GL_ALWAYS, 1, 0xFFFFFFFF);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
@@ -324,7 +326,7 @@ std::vector<std::uint8_t> topFaceArea() {
 // round, black all around, no other colour anywhere (the chessboard, walls
 // and top are turned away and culled).
 TEST_F(SceneTest, PhaseOneShowsOnlyTheLogoFaceOn) {
-    demo.polyhedra.scenePhase = 1;
+    polyhedraScene.scenePhase = 1;
     setClock(3.0);
     drawPolyhedraScene();
     Frame frame = readFrame();
@@ -350,7 +352,7 @@ TEST_F(SceneTest, PhaseOneShowsOnlyTheLogoFaceOn) {
         foreign += !known;
     }
     EXPECT_EQ(foreign, 0) << "pixels that are neither the logo nor the background";
-    EXPECT_EQ(demo.polyhedra.scenePhase, 1);
+    EXPECT_EQ(polyhedraScene.scenePhase, 1);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -358,7 +360,7 @@ TEST_F(SceneTest, PhaseOneShowsOnlyTheLogoFaceOn) {
 // scratches on unit 1, each with coordinates of its own. Both show: the
 // board's two squares, each lighter and darker where a scratch crosses it.
 TEST_F(SceneTest, TheFloorShowsTheChessboardThroughItsScratches) {
-    demo.polyhedra.scenePhase = 3;
+    polyhedraScene.scenePhase = 3;
     setClock(20.0);
     clockMark();
     setClock(21.0);
@@ -377,13 +379,13 @@ TEST_F(SceneTest, TheFloorShowsTheChessboardThroughItsScratches) {
 // e = 0.5: the eye at (0, 1, 4.4) looking at (0, 0.5, 0), the slab turned
 // by -45 degrees: the very picture of that camera and slab.
 TEST_F(SceneTest, HalfwayThroughPhaseTwoTheCameraAndSlabAreHalfway) {
-    demo.polyhedra.scenePhase = 2;
+    polyhedraScene.scenePhase = 2;
     setClock(8.0);
     clockMark();
     setClock(8.5);
     drawPolyhedraScene();
     Frame scene = readFrame();
-    EXPECT_EQ(demo.polyhedra.scenePhase, 2);
+    EXPECT_EQ(polyhedraScene.scenePhase, 2);
 
     auto reference = [](double eyeY, double centreY, float angle) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -419,10 +421,10 @@ TEST_F(SceneTest, ReflectionStaysInsideTheTopFace) {
         for (int phase = 4; phase <= 7; ++phase) {
             SCOPED_TRACE(testing::Message() << "phase " << phase << ", tilt " << tilt);
             Polyhedron primary = *icosahedron, secondary = *dodecahedron;
-            demo.polyhedra.primarySolid = &primary;
-            demo.polyhedra.secondarySolid = &secondary;
+            polyhedraScene.primarySolid = &primary;
+            polyhedraScene.secondarySolid = &secondary;
             enterPhase(phase, 40.0);
-            demo.polyhedra.tiltX = tilt;
+            polyhedraScene.tiltX = tilt;
             Moment moment = Moment::take();
 
             drawPolyhedraScene();
@@ -467,8 +469,8 @@ TEST_F(SceneTest, SecondarySolidAbsentInPhaseFourPresentLater) {
     for (int phase = 4; phase <= 7; ++phase) {
         SCOPED_TRACE(testing::Message() << "phase " << phase);
         Polyhedron primary = *icosahedron, secondary = *dodecahedron;
-        demo.polyhedra.primarySolid = &primary;
-        demo.polyhedra.secondarySolid = &secondary;
+        polyhedraScene.primarySolid = &primary;
+        polyhedraScene.secondarySolid = &secondary;
         enterPhase(phase, 50.0, 1.5);  // phase 5: the inner solid at 3/8 size
         Moment moment = Moment::take();
         drawPolyhedraScene();
@@ -628,9 +630,9 @@ TEST_F(SceneTest, SceneFramesLeaveTheMatrixAndTheirOwnSwitchesOff) {
 // frame lands exactly on it), the scene ends itself after ~44.8 s, and the
 // primary solid bounces meanwhile.
 TEST_F(SceneTest, PhasesFollowTheClockToTheEndOfTheScene) {
-    demo.polyhedra.scenePhase = 1;
-    demo.timeline.SceneState = 0;
-    demo.polyhedra.orbitAngle = 0;
+    polyhedraScene.scenePhase = 1;
+    polyhedraScene.finished = false;
+    polyhedraScene.orbitAngle = 0;
     setClock(2.0);
     clockMark();
 
@@ -649,28 +651,28 @@ TEST_F(SceneTest, PhasesFollowTheClockToTheEndOfTheScene) {
     std::vector<double> ends;
     int frames = 0, impacts = 0, phase = 1;
     double t = 2.0;
-    while (demo.timeline.SceneState == 0 && frames < 64 * 60) {
+    while (!polyhedraScene.finished && frames < 64 * 60) {
         t += step;
         setClock(t);
-        int wasRising = demo.polyhedra.primarySolid->rising;
+        int wasRising = polyhedraScene.primarySolid->rising;
         drawPolyhedraScene();
         stepOrbit(60.0f / 64.0f);  // each frame stands for 60/64 of a frame at 60 a second
         ++frames;
-        if (!wasRising && demo.polyhedra.primarySolid->rising) ++impacts;
-        if (demo.polyhedra.scenePhase != phase || demo.timeline.SceneState != 0) {
+        if (!wasRising && polyhedraScene.primarySolid->rising) ++impacts;
+        if (polyhedraScene.scenePhase != phase || polyhedraScene.finished) {
             ends.push_back(t);
-            phase = demo.polyhedra.scenePhase;
+            phase = polyhedraScene.scenePhase;
         }
     }
-    EXPECT_EQ(demo.timeline.SceneState, 1);
-    EXPECT_EQ(demo.polyhedra.scenePhase, 7);
+    EXPECT_TRUE(polyhedraScene.finished);
+    EXPECT_EQ(polyhedraScene.scenePhase, 7);
     ASSERT_EQ(ends.size(), expected.size());
     for (std::size_t i = 0; i < ends.size(); ++i) EXPECT_DOUBLE_EQ(ends[i], expected[i]) << "phase " << i + 1;
     EXPECT_NEAR(ends.back() - 2.0, 44.8, 8 * step);
     float turned = 0;
     for (int i = 0; i < frames; ++i) turned += 0.6f * (60.0f / 64.0f);
-    EXPECT_EQ(demo.polyhedra.orbitAngle, turned);
-    EXPECT_NEAR(demo.polyhedra.orbitAngle, 36.0 * frames * step, 0.01);  // 36 degrees a second
+    EXPECT_EQ(polyhedraScene.orbitAngle, turned);
+    EXPECT_NEAR(polyhedraScene.orbitAngle, 36.0 * frames * step, 0.01);  // 36 degrees a second
     // 29.3 s of bouncing, about 0.88 s a flight.
     EXPECT_GT(impacts, 30);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

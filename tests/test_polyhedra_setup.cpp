@@ -8,10 +8,12 @@
 #include "app/gl.h"
 #include "app/shader/shader.h"
 #include "assets/polyhedron.h"
-#include "demo/demo_state.h"
 #include "scenes/polyhedra/polyhedra.h"
 #include "support/test_window.h"
 #include "test_polyhedra_support.h"
+#include "scenes/scene_gl.h"
+#include "scenes/polyhedra/precise_clock.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -135,7 +137,7 @@ SetUpResult runSetUp(const DataFolder& folder) {
 }
 
 void freeSolids() {
-    for (Polyhedron*& solid : demo.polyhedra.solidTable) {
+    for (Polyhedron*& solid : polyhedraScene.solidTable) {
         freePolyhedron(solid);
         solid = nullptr;
     }
@@ -153,7 +155,7 @@ TEST(PolyhedraSetUp, DistortProgramThatDoesNotCompileFailsTheStartUp) {
     folder.write("distort.cg", "#version 120\nvoid main() { gl_Position = squashFactor; }\n");
     TestWindow window;
     ASSERT_TRUE(preparedLikeStartUp(window));
-    demo.gl.glActiveTextureARB = nullptr;  // not even looked at
+    sceneGl.glActiveTextureARB = nullptr;  // not even looked at
     SetUpResult result = runSetUp(folder);
     EXPECT_EQ(result.initialized, 0);
     EXPECT_EQ(result.loaded, -1);
@@ -184,11 +186,11 @@ TEST(PolyhedraSetUp, MissingMultitextureEntryPointFailsTheStartUp) {
     writeSceneData(folder);
     TestWindow window;
     ASSERT_TRUE(preparedLikeStartUp(window));
-    const GlEntryPoints found = demo.gl;
+    const SceneGl found = sceneGl;
     for (int missing = 0; missing < 2; ++missing) {
-        demo.gl = found;
-        if (missing == 0) demo.gl.glActiveTextureARB = nullptr;
-        else demo.gl.glMultiTexCoord2fARB = nullptr;
+        sceneGl = found;
+        if (missing == 0) sceneGl.glActiveTextureARB = nullptr;
+        else sceneGl.glMultiTexCoord2fARB = nullptr;
         SetUpResult result = runSetUp(folder);
         EXPECT_EQ(result.initialized, 0);
         EXPECT_EQ(result.out, kMultitextureLine);
@@ -257,10 +259,10 @@ TEST(PolyhedraSetUp, SetUpLeavesTheSceneReadyToStart) {
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_COLOR_MATERIAL);
     glShadeModel(GL_FLAT);
-    demo.polyhedra.orbitAngle = demo.polyhedra.tiltX = demo.polyhedra.tiltZ = 12.0f;
-    demo.polyhedra.scenePhase = 5;
-    demo.polyhedra.phaseStart = 3.5f;
-    demo.polyhedra.secondaryDirection = 1;
+    polyhedraScene.orbitAngle = polyhedraScene.tiltX = polyhedraScene.tiltZ = 12.0f;
+    polyhedraScene.scenePhase = 5;
+    polyhedraScene.phaseStart = 3.5f;
+    polyhedraScene.secondaryDirection = 1;
     startVirtualClock();
     setClock(5.25);  // counterFrequency is still 0: the set-up reads it first
     counterFrequency = 0;
@@ -282,34 +284,34 @@ TEST(PolyhedraSetUp, SetUpLeavesTheSceneReadyToStart) {
     EXPECT_EQ(clockMarkSeconds, 5.25f);
     EXPECT_EQ(out.rfind("sys up time: 5.250000\n", 0), 0u) << out;
 
-    EXPECT_NE(demo.polyhedra.distortProgram, 0u);
-    EXPECT_NE(demo.polyhedra.distortModelViewProj, 0u);
-    EXPECT_NE(demo.polyhedra.actualtParam, 0u);
-    EXPECT_NE(demo.polyhedra.lastcollParam, 0u);
-    EXPECT_NE(demo.polyhedra.amplitudeParam, 0u);
-    EXPECT_NE(demo.polyhedra.positionParam, 0u);
-    EXPECT_NE(demo.polyhedra.colorParam, 0u);
-    EXPECT_NE(demo.gl.glActiveTextureARB, nullptr);
-    EXPECT_NE(demo.gl.glMultiTexCoord2fARB, nullptr);
+    EXPECT_NE(polyhedraScene.distortProgram, 0u);
+    EXPECT_NE(polyhedraScene.distortModelViewProj, 0u);
+    EXPECT_NE(polyhedraScene.actualtParam, 0u);
+    EXPECT_NE(polyhedraScene.lastcollParam, 0u);
+    EXPECT_NE(polyhedraScene.amplitudeParam, 0u);
+    EXPECT_NE(polyhedraScene.positionParam, 0u);
+    EXPECT_NE(polyhedraScene.colorParam, 0u);
+    EXPECT_NE(sceneGl.glActiveTextureARB, nullptr);
+    EXPECT_NE(sceneGl.glMultiTexCoord2fARB, nullptr);
 
-    for (int i = 0; i < 5; ++i) ASSERT_NE(demo.polyhedra.solidTable[i], nullptr) << i;
-    EXPECT_EQ(demo.polyhedra.primarySolid, demo.polyhedra.solidTable[0]);
-    EXPECT_EQ(demo.polyhedra.secondarySolid, demo.polyhedra.solidTable[1]);
-    EXPECT_EQ(demo.polyhedra.primarySolid->amplitude, 0.25f);
-    EXPECT_EQ(demo.polyhedra.primarySolid->colourSet, 0);
-    EXPECT_EQ(demo.polyhedra.secondarySolid->amplitude, 0.4f);
-    EXPECT_EQ(demo.polyhedra.secondarySolid->colourSet, 1);
+    for (int i = 0; i < 5; ++i) ASSERT_NE(polyhedraScene.solidTable[i], nullptr) << i;
+    EXPECT_EQ(polyhedraScene.primarySolid, polyhedraScene.solidTable[0]);
+    EXPECT_EQ(polyhedraScene.secondarySolid, polyhedraScene.solidTable[1]);
+    EXPECT_EQ(polyhedraScene.primarySolid->amplitude, 0.25f);
+    EXPECT_EQ(polyhedraScene.primarySolid->colourSet, 0);
+    EXPECT_EQ(polyhedraScene.secondarySolid->amplitude, 0.4f);
+    EXPECT_EQ(polyhedraScene.secondarySolid->colourSet, 1);
     // Texture names are handed out in creation order.
-    EXPECT_NE(demo.polyhedra.chessboardTexture, 0u);
-    EXPECT_LT(demo.polyhedra.chessboardTexture, demo.polyhedra.scratchTexture);
-    EXPECT_LT(demo.polyhedra.scratchTexture, demo.polyhedra.logoTexture);
+    EXPECT_NE(polyhedraScene.chessboardTexture, 0u);
+    EXPECT_LT(polyhedraScene.chessboardTexture, polyhedraScene.scratchTexture);
+    EXPECT_LT(polyhedraScene.scratchTexture, polyhedraScene.logoTexture);
 
-    EXPECT_EQ(demo.polyhedra.orbitAngle, 0.0f);
-    EXPECT_EQ(demo.polyhedra.tiltX, 0.0f);
-    EXPECT_EQ(demo.polyhedra.tiltZ, 0.0f);
-    EXPECT_EQ(demo.polyhedra.scenePhase, 5) << "the phase carries over a new start-up";
-    EXPECT_EQ(demo.polyhedra.phaseStart, 3.5f);
-    EXPECT_EQ(demo.polyhedra.secondaryDirection, 1);
+    EXPECT_EQ(polyhedraScene.orbitAngle, 0.0f);
+    EXPECT_EQ(polyhedraScene.tiltX, 0.0f);
+    EXPECT_EQ(polyhedraScene.tiltZ, 0.0f);
+    EXPECT_EQ(polyhedraScene.scenePhase, 5) << "the phase carries over a new start-up";
+    EXPECT_EQ(polyhedraScene.phaseStart, 3.5f);
+    EXPECT_EQ(polyhedraScene.secondaryDirection, 1);
 
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
@@ -327,7 +329,7 @@ TEST(PolyhedraSetUp, SetUpLeavesTheSceneReadyToStart) {
     glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &value);
     EXPECT_EQ(value, GL_NICEST);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    for (Polyhedron*& solid : demo.polyhedra.solidTable) {
+    for (Polyhedron*& solid : polyhedraScene.solidTable) {
         freePolyhedron(solid);
         solid = nullptr;
     }

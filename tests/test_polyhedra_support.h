@@ -8,9 +8,10 @@
 #include "app/gl.h"
 #include "app/shader/shader.h"
 #include "assets/polyhedron.h"
-#include "demo/demo_state.h"
 #include "support/test_backends.h"
 #include "support/test_window.h"
+#include "scenes/scene_gl.h"
+#include "scenes/polyhedra/precise_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -40,17 +41,17 @@ inline void startVirtualClock(std::int64_t frequency = kFrequency) {
 // GL, GLSL and multitexture).
 inline ::testing::AssertionResult preparedLikeStartUp(const TestWindow& window) {
     if (!window.ok) return ::testing::AssertionFailure() << "no GL window: " << SDL_GetError();
-    demo.startup.cgContext = shader::createContext();
-    demo.startup.vertexProfile = shader::latestProfile(shader::Stage::vertex);
+    sceneGl.cgContext = shader::createContext();
+    sceneGl.vertexProfile = shader::latestProfile(shader::Stage::vertex);
     if (SDL_GL_ExtensionSupported("GL_ARB_multitexture")) {
-        demo.gl.glActiveTextureARB =
+        sceneGl.glActiveTextureARB =
             reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
-        demo.gl.glMultiTexCoord2fARB =
+        sceneGl.glMultiTexCoord2fARB =
             reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
     }
-    if (demo.startup.cgContext == 0) return ::testing::AssertionFailure() << "no shader context";
-    if (demo.startup.vertexProfile == 0) return ::testing::AssertionFailure() << "no GLSL vertex profile";
-    if (!demo.gl.glActiveTextureARB || !demo.gl.glMultiTexCoord2fARB)
+    if (sceneGl.cgContext == 0) return ::testing::AssertionFailure() << "no shader context";
+    if (sceneGl.vertexProfile == 0) return ::testing::AssertionFailure() << "no GLSL vertex profile";
+    if (!sceneGl.glActiveTextureARB || !sceneGl.glMultiTexCoord2fARB)
         return ::testing::AssertionFailure() << "no multitexture entry points";
     return ::testing::AssertionSuccess();
 }

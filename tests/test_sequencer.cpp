@@ -13,6 +13,9 @@
 #include "app/sound/sound.h"
 #include "support/test_backends.h"
 #include "support/test_window.h"
+#include "scenes/polyhedra/precise_clock.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/lens/lens_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -39,9 +42,9 @@ using Snapshot = std::tuple<int, float, float, float, float, bool, float, bool, 
                             float, float, float>;
 Snapshot snapshot() {
     return {demo.timeline.SceneState, demo.timeline.demoTime,  demo.timeline.zoom,       demo.timeline.rotation,
-            demo.timeline.twistAngle, demo.timeline.lensActive, demo.lens.lensClock, demo.timeline.lensBounce,
-            demo.lens.lensX,      demo.lens.lensY,      demo.lens.lensSpeedX, demo.lens.lensFallSpeed,
-            demo.polyhedra.orbitAngle};
+            demo.timeline.twistAngle, demo.timeline.lensActive, lensScene.lensClock, demo.timeline.lensBounce,
+            lensScene.lensX,      lensScene.lensY,      lensScene.lensSpeedX, lensScene.lensFallSpeed,
+            polyhedraScene.orbitAngle};
 }
 
 // What one frame found: the state the sequencer left for it to draw.
@@ -206,7 +209,7 @@ struct FrameAfterQuit {};
 void noteAndMove() {
     world.frames++;
     world.seen.push_back(Seen{demo.timeline.SceneState, demo.timeline.demoTime, demo.timeline.zoom,
-                              demo.timeline.rotation, demo.timeline.twistAngle, demo.lens.lensClock,
+                              demo.timeline.rotation, demo.timeline.twistAngle, lensScene.lensClock,
                               demo.timeline.lensActive, demo.timeline.lensBounce, world.module});
     moveWorld();
     if (world.onFrame) world.onFrame();
@@ -281,7 +284,7 @@ TEST_F(SequencerTest, WholeTimelineHandsOverRightAfterEachMusicalEvent) {
     // scene 0 turns the solids 0.72 degrees a frame (36 a second), the
     // tunnel turns 6 (300 a second). The pass's first frame, which only
     // measured the start-up, stands for one (0.6 degrees).
-    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 0.6f + 4 * 0.72f);
+    EXPECT_FLOAT_EQ(polyhedraScene.orbitAngle, 0.6f + 4 * 0.72f);
     for (int f = 1; f <= 5; f++) EXPECT_EQ(frame(f).scene, 0) << f;
 
     // Scene 1: scene clock from 0, zoom 0.5, six degrees per 20 ms frame.
@@ -353,7 +356,7 @@ TEST_F(SequencerTest, EventsThatHaveAlreadyComeCostNoFrame) {
         "0: playStream 33 restart", "0: stop 33"};
     EXPECT_EQ(world.log, expected);
     EXPECT_EQ(world.rotationAtJump, 7.0f);  // no tunnel frame turned it
-    EXPECT_EQ(demo.polyhedra.orbitAngle, 0.0f);
+    EXPECT_EQ(polyhedraScene.orbitAngle, 0.0f);
     EXPECT_FALSE(demo.timeline.lensActive);
     EXPECT_FALSE(demo.timeline.lensBounce);
     EXPECT_EQ(demo.timeline.zoom, 2.0f);  // as the lens scene starts
@@ -439,14 +442,14 @@ TEST(MusicPosition, OrderAndRowAreTheLowTwoUnsignedHalfWords) {
 TEST(CatchUpLens, StepsStrictlyUntilTheLensClockReachesTheSceneClock) {
     auto stepsFor = [](float lensClock, float demoTime) {
         demo = DemoState{};
-        demo.lens.lensClock = lensClock;
+        lensScene.lensClock = lensClock;
         demo.timeline.demoTime = demoTime;
         catchUpLens();
-        EXPECT_GE(demo.lens.lensClock, demoTime);
-        return static_cast<int>(std::lround((demo.lens.lensClock - lensClock) / 0.009f));
+        EXPECT_GE(lensScene.lensClock, demoTime);
+        return static_cast<int>(std::lround((lensScene.lensClock - lensClock) / 0.009f));
     };
     EXPECT_EQ(stepsFor(0.5f, 0.5f), 0);  // equal: no step
-    EXPECT_EQ(demo.lens.lensX, -3.0f);
+    EXPECT_EQ(lensScene.lensX, -3.0f);
     // A 0.05 s frame: 6 steps from a clock that had just caught up exactly,
     // 5 from one that had overshot by 0.006 s.
     EXPECT_EQ(stepsFor(1.0f, 1.05f), 6);
@@ -604,7 +607,7 @@ TEST_F(SequencerTest, AfterAToggleInSceneZeroTheNewModulePlaysTheSceneOn) {
     world.quitWhen = [] { return world.frames == 3; };
     run();
     ASSERT_TRUE(world.quit);
-    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 0.6f + 2 * 0.72f);
+    EXPECT_FLOAT_EQ(polyhedraScene.orbitAngle, 0.6f + 2 * 0.72f);
     startPass();
     world.sceneEndsAtFrame = 2;
     world.quitWhen = [] { return demo.timeline.SceneState == 1; };
@@ -613,7 +616,7 @@ TEST_F(SequencerTest, AfterAToggleInSceneZeroTheNewModulePlaysTheSceneOn) {
                                          "2: playStream 22 restart"};
     EXPECT_EQ(world.log, expected);
     // The orbit goes on from where it was.
-    EXPECT_FLOAT_EQ(demo.polyhedra.orbitAngle, 2 * (0.6f + 0.72f) + 0.72f);
+    EXPECT_FLOAT_EQ(polyhedraScene.orbitAngle, 2 * (0.6f + 0.72f) + 0.72f);
 }
 
 // ---- through the real frame loop ------------------------------------------
@@ -708,7 +711,7 @@ TEST_F(SequencerTest, MusicHeardExactlyNowLeavesTheMarkWhereTheSetUpPutIt) {
 // but the mark is the bounce's now and stays, so the solid goes on falling.
 TEST_F(SequencerTest, AfterAToggleInPhaseFiveTheWaitForTheMusicLeavesTheBouncesMark) {
     counterFrequency = 1000;
-    demo.polyhedra.scenePhase = 5;
+    polyhedraScene.scenePhase = 5;
     clockMarkSeconds = 30.5f;
     untilHeard = {0.5, 0.4, 0.3};
     world.sceneEndsAtFrame = 3;

@@ -30,6 +30,8 @@
 #include "app/window.h"
 #include "demo/demo_state.h"
 #include "demo/sequencer.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/lens/lens_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +100,7 @@ bool playing(sound::Channel channel) {
 Step stepNow() {
     // Scene 0 sets SceneState 1 itself while drawing its last frame.
     if (demo.timeline.SceneState == 0 || (demo.timeline.SceneState == 1 && playing(demo.startup.moduleHandle)))
-        return static_cast<Step>(phase1 + (demo.polyhedra.scenePhase - 1));
+        return static_cast<Step>(phase1 + (polyhedraScene.scenePhase - 1));
     if (playing(demo.startup.moduleHandle)) {
         MusicPosition at = readMusicPosition();
         if (at.order < 41) return beforeLens;
@@ -179,7 +181,7 @@ long heapKb() {
 // nothing).
 void timelineAndNoteTheEnd(AppWindow* appWindow) {
     runSequencer(appWindow);
-    soak->left = PassEnd{demo.timeline.SceneState, demo.polyhedra.scenePhase, demo.polyhedra.phaseStart,
+    soak->left = PassEnd{demo.timeline.SceneState, polyhedraScene.scenePhase, polyhedraScene.phaseStart,
                          demo.timeline.zoom,       demo.timeline.rotation,   demo.timeline.twistAngle,
                          demo.timeline.lensActive, demo.timeline.lensBounce,
                          std::max({demo.startup.moduleHandle, demo.startup.firstStream, demo.startup.secondStream})};
@@ -196,13 +198,13 @@ void checkResumed(Soak& s) {
     if (demo.startup.moduleHandle <= left.lastHandle || demo.startup.firstStream <= left.lastHandle ||
         demo.startup.secondStream <= left.lastHandle)
         fault("the start-up did not open the sound anew");
-    if (demo.polyhedra.phaseStart != left.phaseStart) fault("phaseStart changed across the toggle");
+    if (polyhedraScene.phaseStart != left.phaseStart) fault("phaseStart changed across the toggle");
 
     if (left.scene == 0) {
         // Steps 1-2 again on the new module; the scene in the phase it had.
         if (demo.timeline.SceneState != 0) fault("scene 0 did not resume");
-        if (demo.polyhedra.scenePhase != left.phase)
-            fault("scene 0 resumed in phase " + std::to_string(demo.polyhedra.scenePhase) + ", not " +
+        if (polyhedraScene.scenePhase != left.phase)
+            fault("scene 0 resumed in phase " + std::to_string(polyhedraScene.scenePhase) + ", not " +
                   std::to_string(left.phase));
         MusicPosition at = readMusicPosition();
         if (!playing(demo.startup.moduleHandle) || at.order != 0)
@@ -228,10 +230,10 @@ void checkResumed(Soak& s) {
 // Every pass draws with textures of its own context: names handed out in
 // an earlier one mean nothing here.
 void checkTextures() {
-    const GLuint scene0[] = {demo.polyhedra.chessboardTexture, demo.polyhedra.scratchTexture, demo.polyhedra.logoTexture};
+    const GLuint scene0[] = {polyhedraScene.chessboardTexture, polyhedraScene.scratchTexture, polyhedraScene.logoTexture};
     for (GLuint name : scene0)
         if (!glIsTexture(name)) fault("scene 0's texture " + std::to_string(name) + " is none of this context");
-    for (GLuint name : demo.lens.lensSceneTextures)
+    for (GLuint name : lensScene.lensSceneTextures)
         if (!glIsTexture(name)) fault("texture " + std::to_string(name) + " is none of this context");
 }
 

@@ -9,6 +9,9 @@
 #include "demo/sequencer.h"
 #include "support/test_backends.h"
 #include "support/test_window.h"
+#include "scenes/scene_gl.h"
+#include "scenes/polyhedra/precise_clock.h"
+#include "scenes/lens/lens_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -71,8 +74,8 @@ sound::Channel recordCreateStream(const char* path) {
 }
 void recordPrebuffer(sound::Channel channel) {
     // Prebuffering comes last: everything else is made by then.
-    bool madeBefore = demo.lens.lensSceneTextures[4] != 0 && counterFrequency != 0 &&
-                      demo.gl.glActiveTextureARB != nullptr;
+    bool madeBefore = lensScene.lensSceneTextures[4] != 0 && counterFrequency != 0 &&
+                      sceneGl.glActiveTextureARB != nullptr;
     calls.push_back("prebuffer " + std::to_string(channel) +
                     (madeBefore ? "" : " (before the set-up)"));
 }
@@ -191,11 +194,11 @@ TEST_F(StartupTest, MakesEverythingInOrderAndStoresIt) {
 
     // The two multitexture entry points the scenes call, as the driver
     // gives them.
-    EXPECT_NE(demo.gl.glMultiTexCoord2fARB, nullptr);
-    EXPECT_NE(demo.gl.glActiveTextureARB, nullptr);
-    EXPECT_EQ(reinterpret_cast<void*>(demo.gl.glActiveTextureARB),
+    EXPECT_NE(sceneGl.glMultiTexCoord2fARB, nullptr);
+    EXPECT_NE(sceneGl.glActiveTextureARB, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(sceneGl.glActiveTextureARB),
               SDL_GL_GetProcAddress("glActiveTextureARB"));
-    for (GLuint name : demo.lens.lensSceneTextures) EXPECT_NE(name, 0u);
+    for (GLuint name : lensScene.lensSceneTextures) EXPECT_NE(name, 0u);
     EXPECT_TRUE(platform::recordedNotices().empty());
 }
 

@@ -9,8 +9,8 @@
 // the magnified picture lines up with the plane around it.
 #include "app/gl.h"
 #include "app/shader/shader.h"
-#include "demo/demo_state.h"
-#include "scenes/lens/lens_scene.h"
+#include "scenes/lens/lens_parts.h"
+#include "scenes/scene_gl.h"
 
 #include <cmath>
 
@@ -27,15 +27,15 @@ float foldedAngle(float twistAngle) {
     return static_cast<float>(folded - kHalfPi);
 }
 
-LensParameters lensParameters() {
+LensParameters lensParameters(const LensSceneDrive& drive) {
     LensParameters p;
     // The texture repeats every 2 x zoom units, so the 2 x zoom added here is
     // a whole number of repeats once scaled; what counts is lensX - 1, the
     // plane at the lens's left (and lower) edge.
-    p.displacement[0] = demo.lens.lensX + 2.0f * demo.timeline.zoom - 1.0f;
-    p.displacement[1] = demo.lens.lensY + 2.0f * demo.timeline.zoom - 1.0f;
-    p.zoom = 0.5f / demo.timeline.zoom;
-    p.foldedAngle = foldedAngle(demo.timeline.twistAngle);
+    p.displacement[0] = lensScene.lensX + 2.0f * drive.zoom - 1.0f;
+    p.displacement[1] = lensScene.lensY + 2.0f * drive.zoom - 1.0f;
+    p.zoom = 0.5f / drive.zoom;
+    p.foldedAngle = foldedAngle(drive.twistAngle);
     // Folded into [-pi/2, pi/2), the turned coin never shows a negative width.
     p.distortscale[0] = static_cast<float>(std::cos(static_cast<double>(p.foldedAngle)));
     p.distortscale[1] = 1.0f;
@@ -63,7 +63,7 @@ void drawLensQuad(const LensParameters& p) {
     glBegin(GL_QUADS);
     for (const Corner& c : corners) {
         glTexCoord2f(c.s0, c.t0);
-        if (demo.gl.glMultiTexCoord2fARB) demo.gl.glMultiTexCoord2fARB(GL_TEXTURE1_ARB, c.s1, c.t1);
+        if (sceneGl.glMultiTexCoord2fARB) sceneGl.glMultiTexCoord2fARB(GL_TEXTURE1_ARB, c.s1, c.t1);
         glVertex3f(0.0f, c.y, c.angle);
     }
     glEnd();
@@ -72,44 +72,44 @@ void drawLensQuad(const LensParameters& p) {
 // Expects: the modelview at the lens, unit 0 selected. Leaves: unit 2
 // selected; units 0, 1, 2 hold the tint, the displacement map and the plane.
 void bindLensTextures() {
-    const GLuint* textures = demo.lens.lensSceneTextures;
+    const GLuint* textures = lensScene.lensSceneTextures;
     glBindTexture(GL_TEXTURE_2D, textures[lensTintTexture]);
-    if (demo.gl.glActiveTextureARB) {
-        demo.gl.glActiveTextureARB(GL_TEXTURE1_ARB);
+    if (sceneGl.glActiveTextureARB) {
+        sceneGl.glActiveTextureARB(GL_TEXTURE1_ARB);
         glBindTexture(GL_TEXTURE_2D, textures[displacementMap]);
     }
-    if (demo.gl.glActiveTextureARB) {
-        demo.gl.glActiveTextureARB(GL_TEXTURE2_ARB);
+    if (sceneGl.glActiveTextureARB) {
+        sceneGl.glActiveTextureARB(GL_TEXTURE2_ARB);
         glBindTexture(GL_TEXTURE_2D, textures[planeTexture]);
     }
 }
 
 }  // namespace
 
-void drawLensScene() {
+void drawLensScene(const LensSceneDrive& drive) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -5.0f);
-    glRotatef(demo.timeline.rotation, 0.0f, 0.0f, 1.0f);
+    glRotatef(drive.rotation, 0.0f, 0.0f, 1.0f);
     // The previous lens frame left unit 2 selected.
-    if (demo.gl.glActiveTextureARB) demo.gl.glActiveTextureARB(GL_TEXTURE0_ARB);
-    glBindTexture(GL_TEXTURE_2D, demo.lens.lensSceneTextures[planeTexture]);
-    drawZoomPlane();
-    glTranslatef(demo.lens.lensX, demo.lens.lensY, 0.0f);
-    if (!demo.timeline.lensActive) return;
+    if (sceneGl.glActiveTextureARB) sceneGl.glActiveTextureARB(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, lensScene.lensSceneTextures[planeTexture]);
+    drawZoomPlane(drive.zoom);
+    glTranslatef(lensScene.lensX, lensScene.lensY, 0.0f);
+    if (!drive.lensActive) return;
 
-    const LensParameters p = lensParameters();
-    shader::enableProfile(demo.startup.fragmentProfile);
-    shader::bindProgram(demo.startup.lensProgram);
-    shader::setParameter2f(demo.startup.displacementParam, p.displacement[0], p.displacement[1]);
-    shader::setParameter1f(demo.startup.zoomParam, p.zoom);
-    shader::setParameter2f(demo.startup.distortscaleParam, p.distortscale[0], p.distortscale[1]);
-    shader::enableProfile(demo.startup.vertexProfile);
-    shader::bindProgram(demo.startup.twistProgram);
+    const LensParameters p = lensParameters(drive);
+    shader::enableProfile(sceneGl.fragmentProfile);
+    shader::bindProgram(lensScene.lensProgram);
+    shader::setParameter2f(lensScene.displacementParam, p.displacement[0], p.displacement[1]);
+    shader::setParameter1f(lensScene.zoomParam, p.zoom);
+    shader::setParameter2f(lensScene.distortscaleParam, p.distortscale[0], p.distortscale[1]);
+    shader::enableProfile(sceneGl.vertexProfile);
+    shader::bindProgram(lensScene.twistProgram);
     // Taken now, so it includes the plane's turn and the lens position.
-    shader::setModelViewProjection(demo.startup.twistModelViewProj);
+    shader::setModelViewProjection(lensScene.twistModelViewProj);
     bindLensTextures();
     drawLensQuad(p);
-    shader::disableProfile(demo.startup.fragmentProfile);
-    shader::disableProfile(demo.startup.vertexProfile);
+    shader::disableProfile(sceneGl.fragmentProfile);
+    shader::disableProfile(sceneGl.vertexProfile);
 }

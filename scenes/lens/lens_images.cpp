@@ -1,6 +1,6 @@
 // The two pictures the zoom and lens scenes compute, and the checkerboard
 // that stands in for a picture that cannot be used.
-#include "scenes/lens/lens_scene.h"
+#include "scenes/lens/lens_parts.h"
 
 #include <algorithm>
 #include <cmath>

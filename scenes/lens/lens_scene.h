@@ -1,63 +1,86 @@
-// Scenes 1 and 2, the zoom tunnel and the lens scene: what their source files
-// share, and what the tests look at directly.
+// Scenes 1 and 2, the zoom tunnel and the lens scene, as the rest of the
+// demo sees them: their state and their entry points.
 //
-// The public operations (drawFrame, createLensSceneTextures, resetGLState,
-// lensWanderStep) are declared with DemoState in demo/demo_state.h. This
-// module owns the lens motion fields of DemoState and lensSceneTextures; it
-// only reads the fields the sequencer drives (zoom, rotation, twistAngle,
-// lensActive). Pictures made here are malloc'ed ImageRecords like the BMP
-// loader's, freed pixels first, then the record. Main thread only.
+// The zoom tunnel is a textured plane and a copy turning the other way over
+// it, with a picture in the centre; the lens scene a turning, zooming plane
+// over which a magnifying lens wanders and bounces, drawn through the lens
+// (fragment) and twist (vertex) programs. How far they are turned, zoomed
+// and twisted, and whether the lens is shown, is the timeline's to say: it
+// hands those over with each frame (LensSceneDrive). What the scene's own
+// files and tests share is in lens_parts.h.
+//
+// The scenes own this record: the lens's motion (which starts once with the
+// process and is never reset), the five textures and the two programs each
+// start-up makes. Only the scenes' files write it; everyone may read it.
+// Main thread only, with the GL context current.
 #pragma once
 
-#include "assets/bmp.h"
+#include "app/gl.h"
+#include "app/shader/handles.h"
 
-// ---- pictures (lens_images.cpp) -------------------------------------------
-
-constexpr int kDisplacementSize = 256;  // the lens displacement map, square
-constexpr int kCentreSize = 512;        // the zoom tunnel's centre picture, square
-constexpr int kFallbackSize = 64;       // stands in for a picture that cannot be used
-
-// A picture of width x height with bytesPerTexel bytes per texel; null when
-// memory runs out.
-ImageRecord* newImage(int width, int height, int bytesPerTexel);
-// Frees the pixels, then the record; null is fine.
-void freeImage(ImageRecord* image);
-
-// Each texel holds the lens offset of its place as (dx + 128, dy + 128, 0)
-// and its alpha marks the lens disc (r^2 < 0.95); see the definition.
-void fillDisplacementMap(ImageRecord* map);
-// (red, red, red, green) of each source pixel: a grey picture whose opacity
-// is the source's green. The source must be 512 x 512, 3 bytes per pixel.
-void fillCentreImage(ImageRecord* centre, const ImageRecord* source);
-// A magenta and grey checkerboard, eight squares a side, opaque: plainly not the
-// intended picture, but the demo goes on.
-void fillCheckerboard(ImageRecord* image, int bytesPerTexel);
-
-// ---- drawing --------------------------------------------------------------
-
-// What one lens frame hands to the programs, from DemoState.
-struct LensParameters {
-    float displacement[2];  // the lens centre less one lens radius, + 2 x zoom repeats
-    float zoom;             // plane texture coordinates per unit of the plane
-    float distortscale[2];  // (cos foldedAngle, 1): how far the coin is turned
-    float foldedAngle;      // twistAngle folded into [-pi/2, pi/2)
-    float turnedAngle;      // foldedAngle + pi: the quad's far edge
+struct LensScene {
+    float lensClock = 0.0f;
+    float lensX = -3.0f;
+    float lensY = 1.5f;
+    float lensSpeedX = 0.018f;
+    float lensFallSpeed = 0.0f;
+    GLuint lensSceneTextures[5] = {0, 0, 0, 0, 0};
+    shader::Program lensProgram = 0;
+    shader::Program twistProgram = 0;
+    shader::Parameter displacementParam = 0;
+    shader::Parameter zoomParam = 0;
+    shader::Parameter distortscaleParam = 0;
+    shader::Parameter twistModelViewProj = 0;
 };
 
-// fmod(twistAngle + pi/2, pi) - pi/2 in double precision with the
-// single-precision pi constants, rounded to single precision.
-float foldedAngle(float twistAngle);
-LensParameters lensParameters();
+extern LensScene lensScene;
 
-// Expects: the modelview current and set up for the plane, the plane's
-// texture bound on the active unit. Leaves: nothing changed.
-void drawZoomPlane();
+// Indices into lensSceneTextures.
+enum LensSceneTexture : int {
+    planeTexture = 0,
+    displacementMap = 1,
+    lensTintTexture = 2,
+    tunnelTexture = 3,
+    centreTexture = 4,
+};
+
+// What the timeline draws scenes 1 and 2 with, frame by frame.
+struct LensSceneDrive {
+    float zoom;        // the plane's scale: its texture repeats every 2 x zoom units
+    float rotation;    // degrees the plane is turned
+    float twistAngle;  // radians the lens is turned about its vertical axis
+    bool lensActive;   // the lens is shown
+};
+
+// The lens and twist programs, compiled on the shader context of sceneGl;
+// one that does not compile is said on stdout (its file and the compiler's
+// log) and leaves 0 handles, which every later call accepts: the scene then
+// draws as far as the other stage allows.
+void createLensPrograms();
+// Creates the five textures of lensSceneTextures. A picture that is missing
+// or cannot be used is said in a notice and replaced by a checkerboard.
+// Expects: a current GL context. Leaves: centreTexture bound on the active
+// unit, the unpack alignment as it was.
+void createLensSceneTextures();
+// The GL state scenes 1 and 2 begin with.
+// Expects: any state. Leaves: texturing on for the active unit, blending by
+// source alpha, clear colour (0, 0, 0, 0.5), clear depth 1, depth function
+// LEQUAL (depth testing itself stays off), smooth shading, perspective hint
+// NICEST, the colour (1, 1, 1, 1).
+void resetGLState();
+// The lens's wandering: one fixed step of 0.009 s of scene time, run by the
+// timeline's catch-up loop as often as its scene clock needs, so the path is
+// the same at any frame rate. While `bounce`, the floor at -1.5 throws the
+// lens back up; after, it falls away.
+void lensWanderStep(bool bounce);
+// The lens motion's clock, set to the scene clock when the lens appears.
+void startLensClock(float sceneTime);
 // Expects: resetGLState's state, the modelview current. Leaves: the modelview
 // at the tunnel's centre (translated, unrotated), centreTexture bound, the
 // colour (1, 1, 1, 0.7).
-void drawZoomTunnel();
+void drawZoomTunnel(const LensSceneDrive& drive);
 // Expects: resetGLState's state, the modelview current. Leaves: the modelview
 // at the lens; after a lens: unit 2 selected with planeTexture, unit 1 with
 // displacementMap, unit 0 with lensTintTexture, both shader stages disabled.
 // Without the lens: unit 0 selected with planeTexture.
-void drawLensScene();
+void drawLensScene(const LensSceneDrive& drive);

@@ -8,8 +8,7 @@
 #include "app/gl.h"
 #include "app/notice.h"
 #include "assets/bmp.h"
-#include "demo/demo_state.h"
-#include "scenes/lens/lens_scene.h"
+#include "scenes/lens/lens_parts.h"
 
 #include <string>
 
@@ -86,14 +85,14 @@ void createLensSceneTextures() {
         }
     }
 
-    glGenTextures(5, demo.lens.lensSceneTextures);
+    glGenTextures(5, lensScene.lensSceneTextures);
     // The pictures' rows are tightly packed; at GL's default alignment of 4 a
     // row that is not a multiple of 4 bytes long would be read past its end.
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (int index = 0; index < 5; ++index) {
-        glBindTexture(GL_TEXTURE_2D, demo.lens.lensSceneTextures[index]);
+        glBindTexture(GL_TEXTURE_2D, lensScene.lensSceneTextures[index]);
         ImageRecord* image = images[index];
         if (image && index == planeTexture) {
             gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image->width, image->height, GL_RGB,

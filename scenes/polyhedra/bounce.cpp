@@ -6,10 +6,11 @@
 // Arithmetic runs in double from the stored float and double values; only
 // the results are rounded to float, where the record or the caller keeps
 // them so.
-#include "app/clock.h"
 #include "assets/polyhedron.h"
-#include "demo/demo_state.h"
 #include "scenes/polyhedra/polyhedra.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/polyhedra/precise_clock.h"
+#include "scenes/scene_gl.h"
 
 #include <cmath>
 
@@ -83,15 +84,15 @@ float secondaryHeight(Polyhedron* primary, Polyhedron* secondary, float primaryH
     }
 
     if (primary->rising != 0) {
-        if (demo.polyhedra.secondaryDirection != 1) secondary->lastCollision = static_cast<float>(clockNow());
-        demo.polyhedra.secondaryDirection = 1;
+        if (polyhedraScene.secondaryDirection != 1) secondary->lastCollision = static_cast<float>(clockNow());
+        polyhedraScene.secondaryDirection = 1;
         double lag = tc > 0.0 ? kLagGain * (double(secondary->actualTime) - secondary->lastCollision) / tc
                               : 0.0;
         return static_cast<float>((double(primaryHeight) - offset) + lag);
     }
 
-    if (demo.polyhedra.secondaryDirection != 0) secondary->lastCollision = static_cast<float>(clockNow());
-    demo.polyhedra.secondaryDirection = 0;
+    if (polyhedraScene.secondaryDirection != 0) secondary->lastCollision = static_cast<float>(clockNow());
+    polyhedraScene.secondaryDirection = 0;
     double lag = tc > 0.0 ? kLagGain * (double(secondary->actualTime) - secondary->lastCollision) / tc
                           : 0.0;
     return static_cast<float>((double(primaryHeight) - lowestY(primary) - offset) - lag);

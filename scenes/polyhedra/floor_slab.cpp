@@ -5,8 +5,9 @@
 // counter-clockwise as seen from the side it faces, so culling shows only the
 // faces turned towards the eye.
 #include "app/gl.h"
-#include "demo/demo_state.h"
 #include "scenes/polyhedra/polyhedra.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/scene_gl.h"
 
 namespace {
 
@@ -16,11 +17,11 @@ struct Corner {
 
 // Calls through the scene's entry points are skipped while they are null.
 void activeTexture(GLenum unit) {
-    if (demo.gl.glActiveTextureARB) demo.gl.glActiveTextureARB(unit);
+    if (sceneGl.glActiveTextureARB) sceneGl.glActiveTextureARB(unit);
 }
 
 void multiTexCoord(GLenum unit, float s, float t) {
-    if (demo.gl.glMultiTexCoord2fARB) demo.gl.glMultiTexCoord2fARB(unit, s, t);
+    if (sceneGl.glMultiTexCoord2fARB) sceneGl.glMultiTexCoord2fARB(unit, s, t);
 }
 
 void polygon(const Corner (&corners)[4]) {
@@ -55,7 +56,7 @@ void drawFloorSlab() {
     glDisable(GL_STENCIL_TEST);
     glEnable(GL_CULL_FACE);
 
-    glBindTexture(GL_TEXTURE_2D, demo.polyhedra.logoTexture);
+    glBindTexture(GL_TEXTURE_2D, polyhedraScene.logoTexture);
     glBegin(GL_POLYGON);
     for (int i = 0; i < 4; ++i) {
         glTexCoord2f(kUndersideCoords[i][0], kUndersideCoords[i][1]);
@@ -64,10 +65,10 @@ void drawFloorSlab() {
     glEnd();
 
     activeTexture(GL_TEXTURE0_ARB);
-    glBindTexture(GL_TEXTURE_2D, demo.polyhedra.chessboardTexture);
+    glBindTexture(GL_TEXTURE_2D, polyhedraScene.chessboardTexture);
     activeTexture(GL_TEXTURE1_ARB);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, demo.polyhedra.scratchTexture);
+    glBindTexture(GL_TEXTURE_2D, polyhedraScene.scratchTexture);
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 
     glBegin(GL_POLYGON);

@@ -5,8 +5,9 @@
 #include "app/gl.h"
 #include "app/shader/shader.h"
 #include "assets/polyhedron.h"
-#include "demo/demo_state.h"
 #include "scenes/polyhedra/polyhedra.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/scene_gl.h"
 
 #include <cfloat>
 #include <cmath>
@@ -30,10 +31,10 @@ const float faceAlpha[2] = {0.4f, 0.6f};
 // culling set by the caller. Leaves the current colour at the last face's.
 void drawJelly(const Polyhedron* solid) {
     if (!solid) return;
-    shader::setModelViewProjection(demo.polyhedra.distortModelViewProj);
-    shader::setParameter1d(demo.polyhedra.lastcollParam, solid->lastCollision);
-    shader::setParameter1d(demo.polyhedra.actualtParam, solid->actualTime);
-    shader::setParameter1d(demo.polyhedra.amplitudeParam, solid->amplitude);
+    shader::setModelViewProjection(polyhedraScene.distortModelViewProj);
+    shader::setParameter1d(polyhedraScene.lastcollParam, solid->lastCollision);
+    shader::setParameter1d(polyhedraScene.actualtParam, solid->actualTime);
+    shader::setParameter1d(polyhedraScene.amplitudeParam, solid->amplitude);
 
     // Set-up gives every drawn solid table 0 or 1; the colours repeat past
     // the twentieth face of a solid from a foreign file rather than running
@@ -64,12 +65,12 @@ void beginJelly() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
-    shader::enableProfile(demo.startup.vertexProfile);
-    shader::bindProgram(demo.polyhedra.distortProgram);
+    shader::enableProfile(sceneGl.vertexProfile);
+    shader::bindProgram(polyhedraScene.distortProgram);
 }
 
 void endJelly() {
-    shader::disableProfile(demo.startup.vertexProfile);
+    shader::disableProfile(sceneGl.vertexProfile);
     glPopAttrib();
 }
 

@@ -1,19 +1,12 @@
-// Scene 0, the polyhedra scene: a glass floor slab with a chessboard under
-// scratched glass, and translucent jelly solids that bounce on it, wobble
-// after each impact and are mirrored in it through the stencil buffer.
+// Inside scene 0, the polyhedra scene: the operations its files share and
+// its tests call directly. What the rest of the demo sees (the state record
+// and the entry points) is in polyhedra_scene.h.
 //
-// The scene's entry points for the rest of the demo (initPolyhedraScene,
-// loadPolyhedraScene, drawPolyhedraScene, stepOrbit) are declared in
-// demo/demo_state.h; this header holds the scene's own operations, which the
-// scene files share and the tests call directly.
-//
-// Files: setup.cpp (shader, entry points, GL state, clock mark, solids,
-// textures), bounce.cpp (flight curve and impact times), floor_slab.cpp,
-// polyhedra_scene.cpp (the seven phases, camera, reflection), jelly.cpp (the
-// solids through the distort program). The scene's state is its part of
-// DemoState (demo.polyhedra) and the Polyhedron records, written only here;
-// it ends itself through the timeline's endPolyhedraScene. Everything runs
-// on the main thread with the GL context current.
+// Files: setup.cpp (shader, entry-point check, GL state, clock mark, solids,
+// textures), precise_clock.cpp (the scene's clock), bounce.cpp (flight curve
+// and impact times), floor_slab.cpp, polyhedra_scene.cpp (the seven phases,
+// camera, reflection), jelly.cpp (the solids through the distort program).
+// Everything runs on the main thread with the GL context current.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +26,7 @@ float bounceHeight(Polyhedron* solid);
 // Height of the secondary solid's centre riding inside the primary, lagging
 // behind its changes of direction; `primaryHeight` is this frame's
 // bounceHeight. Updates the secondary's lastCollision and
-// demo.polyhedra.secondaryDirection.
+// polyhedraScene.secondaryDirection.
 float secondaryHeight(Polyhedron* primary, Polyhedron* secondary, float primaryHeight,
                       float offset);
 

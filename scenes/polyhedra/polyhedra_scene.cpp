@@ -4,12 +4,14 @@
 // secondary growing inside it (5), riding at a fixed height (6) and lagging
 // behind its motion (7). Phases 1 to 3 are timed from the clock mark; the
 // mark set at the end of phase 3 starts the first fall and then belongs to
-// the bounce, so phases 4 to 7 are timed from phaseStart.
-#include "app/clock.h"
+// the bounce, so phases 4 to 7 are timed from phaseStart. The end of phase 7
+// is the end of the scene (`finished`).
 #include "app/gl.h"
 #include "assets/polyhedron.h"
-#include "demo/demo_state.h"
 #include "scenes/polyhedra/polyhedra.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/polyhedra/precise_clock.h"
+#include "scenes/scene_gl.h"
 
 namespace {
 
@@ -19,15 +21,15 @@ constexpr float kInnerScale = 0.5f;
 
 // The solids of this phase, in the current modelview matrix.
 void drawSolids(float height, float secondaryHeight) {
-    Polyhedron* primary = demo.polyhedra.primarySolid;
-    Polyhedron* secondary = demo.polyhedra.secondarySolid;
-    switch (demo.polyhedra.scenePhase) {
+    Polyhedron* primary = polyhedraScene.primarySolid;
+    Polyhedron* secondary = polyhedraScene.secondarySolid;
+    switch (polyhedraScene.scenePhase) {
         case 4:
             drawSingleJelly(primary, 1, height);
             break;
         case 5: {
             // Grows from nothing to half size over the phase's 2 seconds.
-            float scale = static_cast<float>((clockNow() - demo.polyhedra.phaseStart) * 0.5 / 2.0);
+            float scale = static_cast<float>((clockNow() - polyhedraScene.phaseStart) * 0.5 / 2.0);
             drawNestedJelly(primary, secondary, 1, height, kInnerHeight, scale);
             break;
         }
@@ -44,20 +46,20 @@ void drawSolids(float height, float secondaryHeight) {
 // floor over the reflection. The stencil buffer limits the mirror image to
 // where the top face covers the screen.
 void drawBouncingPhase() {
-    Polyhedron* primary = demo.polyhedra.primarySolid;
-    Polyhedron* secondary = demo.polyhedra.secondarySolid;
+    Polyhedron* primary = polyhedraScene.primarySolid;
+    Polyhedron* secondary = polyhedraScene.secondarySolid;
     float now = static_cast<float>(clockNow());
     if (primary) primary->actualTime = now;
     if (secondary) secondary->actualTime = now;
 
     float height = bounceHeight(primary);
     float riding = 0.0f;
-    if (demo.polyhedra.scenePhase == 7 && primary && secondary)
+    if (polyhedraScene.scenePhase == 7 && primary && secondary)
         riding = secondaryHeight(primary, secondary, height, kSecondaryOffset);
 
     gluLookAt(0, 2, 4.4, 0, 1, 0, 0, 1, 0);
-    glRotatef(demo.polyhedra.tiltX, 1, 0, 0);
-    glRotatef(demo.polyhedra.tiltZ, 0, 0, 1);
+    glRotatef(polyhedraScene.tiltX, 1, 0, 0);
+    glRotatef(polyhedraScene.tiltZ, 0, 0, 1);
 
     // Mark the mirror: only the top face writes the stencil, nothing reaches
     // the colour buffer.
@@ -74,7 +76,7 @@ void drawBouncingPhase() {
 
     // The reflection, clipped to the mirror by the stencil test.
     glPushMatrix();
-    glRotatef(demo.polyhedra.orbitAngle, 0, 1, 0);
+    glRotatef(polyhedraScene.orbitAngle, 0, 1, 0);
     glScalef(1, -1, 1);
     drawSolids(height, riding);
     glPopMatrix();
@@ -90,27 +92,24 @@ void drawBouncingPhase() {
     glPopMatrix();
 
     glPushMatrix();
-    glRotatef(demo.polyhedra.orbitAngle, 0, 1, 0);
+    glRotatef(polyhedraScene.orbitAngle, 0, 1, 0);
     drawSolids(height, riding);
     glPopMatrix();
 
-    int phase = demo.polyhedra.scenePhase;
-    if (clockNow() - demo.polyhedra.phaseStart > kPhaseLength[phase]) {
+    int phase = polyhedraScene.scenePhase;
+    if (clockNow() - polyhedraScene.phaseStart > kPhaseLength[phase]) {
         if (phase < 7) {
-            demo.polyhedra.phaseStart = static_cast<float>(clockNow());
-            demo.polyhedra.scenePhase = phase + 1;
+            polyhedraScene.phaseStart = static_cast<float>(clockNow());
+            polyhedraScene.scenePhase = phase + 1;
         } else {
-            endPolyhedraScene();
+            polyhedraScene.finished = true;
         }
     }
 }
 
 }  // namespace
 
-// GL on entry: the scene-0 projection, modelview the current matrix mode,
-// the state initPolyhedraScene set. Leaves the modelview matrix as found,
-// blending and the stencil test off, the colour mask open; the stencil
-// function and operation keep what the mirror last set.
+// GL on entry and on leaving: as polyhedra_scene.h says.
 void drawPolyhedraScene() {
     glClearStencil(0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -118,14 +117,14 @@ void drawPolyhedraScene() {
     glPushMatrix();
     glLoadIdentity();
 
-    switch (demo.polyhedra.scenePhase) {
+    switch (polyhedraScene.scenePhase) {
         case 1:
             gluLookAt(0, 0, 4.4, 0, 0, 0, 0, 1, 0);
             glRotatef(-90, 1, 0, 0);
             drawFloorSlab();
             if (clockElapsed() > kPhaseLength[1]) {
                 clockMark();
-                demo.polyhedra.scenePhase = 2;
+                polyhedraScene.scenePhase = 2;
             }
             break;
         case 2: {
@@ -138,7 +137,7 @@ void drawPolyhedraScene() {
             drawFloorSlab();
             if (clockElapsed() > kPhaseLength[2]) {
                 clockMark();
-                demo.polyhedra.scenePhase = 3;
+                polyhedraScene.scenePhase = 3;
             }
             break;
         }
@@ -148,12 +147,12 @@ void drawPolyhedraScene() {
             if (clockElapsed() > kPhaseLength[3]) {
                 // The mark starts the first fall from the top.
                 clockMark();
-                demo.polyhedra.phaseStart = static_cast<float>(clockNow());
-                demo.polyhedra.scenePhase = 4;
+                polyhedraScene.phaseStart = static_cast<float>(clockNow());
+                polyhedraScene.scenePhase = 4;
             }
             break;
         default:
-            if (demo.polyhedra.scenePhase >= 4 && demo.polyhedra.scenePhase <= 7) drawBouncingPhase();
+            if (polyhedraScene.scenePhase >= 4 && polyhedraScene.scenePhase <= 7) drawBouncingPhase();
             break;
     }
 
@@ -162,4 +161,10 @@ void drawPolyhedraScene() {
 
 // Called by the sequencer after every frame of scene 0 with the frames of 60
 // a second it stood for: the solids turn 0.6 degrees for each, 36 a second.
-void stepOrbit(float frames) { demo.polyhedra.orbitAngle += 0.6f * frames; }
+void stepOrbit(float frames) { polyhedraScene.orbitAngle += 0.6f * frames; }
+
+bool startPhaseOneAt(double seconds) {
+    if (polyhedraScene.scenePhase != 1) return false;
+    clockMarkSeconds = static_cast<float>(seconds);
+    return true;
+}

@@ -9,8 +9,10 @@
 #include "app/shader/shader.h"
 #include "assets/polyhedron.h"
 #include "assets/texture.h"
-#include "demo/demo_state.h"
 #include "scenes/polyhedra/polyhedra.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/polyhedra/precise_clock.h"
+#include "scenes/scene_gl.h"
 
 #include <SDL.h>
 
@@ -69,10 +71,12 @@ Polyhedron* loadClosedSolid(const char* path) {
 
 }  // namespace
 
+PolyhedraScene polyhedraScene;
+
 int initPolyhedraScene() {
-    PolyhedraScene& scene = demo.polyhedra;
-    scene.distortProgram = shader::createProgramFromFile(demo.startup.cgContext, "data/distort.cg",
-                                                         demo.startup.vertexProfile, "main");
+    PolyhedraScene& scene = polyhedraScene;
+    scene.distortProgram = shader::createProgramFromFile(sceneGl.cgContext, "data/distort.cg",
+                                                         sceneGl.vertexProfile, "main");
     if (scene.distortProgram == 0) {
         std::printf("%s\n", shader::errorString(shader::lastError()));
         return 0;
@@ -86,7 +90,7 @@ int initPolyhedraScene() {
     scene.lastcollParam = shader::namedParameter(scene.distortProgram, "lastcoll");
     scene.amplitudeParam = shader::namedParameter(scene.distortProgram, "amplitude");
 
-    if (!demo.gl.glActiveTextureARB || !demo.gl.glMultiTexCoord2fARB) {
+    if (!sceneGl.glActiveTextureARB || !sceneGl.glMultiTexCoord2fARB) {
         // The message is Latin-1, as the demo has always written it.
         std::printf("Multitexturing w\xE4re nicht so schlecht...\n");
         return 0;
@@ -105,7 +109,7 @@ int initPolyhedraScene() {
 }
 
 int loadPolyhedraScene() {
-    PolyhedraScene& scene = demo.polyhedra;
+    PolyhedraScene& scene = polyhedraScene;
     counterFrequency = platform::performanceFrequency();
     // The first phase is timed from here; the line keeps the full reading.
     double now = clockNow();

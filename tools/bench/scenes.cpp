@@ -29,6 +29,8 @@
 #include "demo/demo_state.h"
 #include "demo/sequencer.h"
 #include "scenes/polyhedra/polyhedra.h"
+#include "scenes/polyhedra/polyhedra_scene.h"
+#include "scenes/polyhedra/precise_clock.h"
 
 #include <SDL.h>
 
@@ -112,7 +114,7 @@ int lensStretchOf(int frame) {
 
 // Scene 0's frame j of phase p, counted from the phase's start.
 void polyhedraFrameBegins() {
-    const int phase = demo.polyhedra.scenePhase;
+    const int phase = polyhedraScene.scenePhase;
     if (phase != bench.phase) {
         bench.phase = phase;
         bench.phaseFrames = 0;
@@ -124,7 +126,7 @@ void polyhedraFrameBegins() {
     // Phases 1 to 3 are timed from the clock mark, 4 to 7 from phaseStart,
     // each set when the phase began.
     const double start = phase <= 3 ? static_cast<double>(clockMarkSeconds)
-                                    : static_cast<double>(demo.polyhedra.phaseStart);
+                                    : static_cast<double>(polyhedraScene.phaseStart);
     clockAt(start + into);
     bench.row = &rowNamed(kPhaseNames[phase >= 1 && phase <= 7 ? phase : 7]);
 }
