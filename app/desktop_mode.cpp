@@ -60,7 +60,7 @@ bool sendRequest(int fd, char operation, unsigned char serial) {
     }
 }
 
-// 1 done, 0 could not, -1 no answer in time or the watchdog is gone.
+// 1 done, 0 could not, -1 no answer in time, -2 the watchdog is gone.
 int awaitAnswer(int fd, unsigned char serial, int waitMs) {
     const long until = millisecondsNow() + waitMs;
     unsigned char answer[2];
@@ -71,10 +71,11 @@ int awaitAnswer(int fd, unsigned char serial, int waitMs) {
         pollfd ready{fd, POLLIN, 0};
         int polled = poll(&ready, 1, static_cast<int>(left));
         if (polled < 0 && errno == EINTR) continue;
-        if (polled <= 0) return -1;
+        if (polled == 0) return -1;
+        if (polled < 0) return -2;
         ssize_t got = read(fd, answer + have, sizeof answer - have);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return -1;
+        if (got <= 0) return -2;
         have += static_cast<size_t>(got);
         if (have < sizeof answer) continue;
         have = 0;
@@ -118,34 +119,53 @@ void answer(int fd, unsigned char serial, bool done) {
     send(fd, reply, sizeof reply, MSG_NOSIGNAL);
 }
 
+// The watchdog is told of the program's death by a signal as well as by
+// end-of-file: a child the program forked (SDL shows a message box from a
+// fork) keeps the socket open after the program itself is gone.
+constexpr int kProgramGone = SIGUSR1;
+void onProgramGone(int) {}
+
+// One request into `request`; false once the program is gone.
+bool readRequest(int fd, pid_t program, const sigset_t& waiting, unsigned char (&request)[2]) {
+    size_t have = 0;
+    while (have < sizeof request) {
+        if (getppid() != program) return false;
+        pollfd ready{fd, POLLIN, 0};
+        // The death signal is let in only while waiting here, so it cannot
+        // slip in between the check above and the wait.
+        if (ppoll(&ready, 1, nullptr, &waiting) < 0) continue;
+        ssize_t got = read(fd, request + have, sizeof request - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        have += static_cast<size_t>(got);
+    }
+    return true;
+}
+
 // The watchdog's whole life; never returns to the program's code.
-[[noreturn]] void watch(int fd, const ModeKeeper& keeper) {
-    // It must not hold the program's terminal, pipes or files: whoever waits
-    // for end-of-file on the program's output would wait for it too.
+[[noreturn]] void watch(int fd, pid_t program, const ModeKeeper& keeper) {
     // The terminal's signals reach the whole process group; the watchdog
-    // outlives them and ends on end-of-file alone. (They were blocked across
-    // the fork, so none can end it before this.)
+    // outlives them and ends with the program alone. (They were blocked
+    // across the fork, so none can end it before this.)
     for (int ignored : kTerminalSignals) signal(ignored, SIG_IGN);
     for (int fatal : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGCHLD}) signal(fatal, SIG_DFL);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(kProgramGone, onProgramGone);
+    sigset_t waiting, gone;
+    sigemptyset(&waiting);
+    sigemptyset(&gone);
+    sigaddset(&gone, kProgramGone);
+    sigprocmask(SIG_SETMASK, &gone, nullptr);
+    prctl(PR_SET_PDEATHSIG, kProgramGone, 0, 0, 0);
+    prctl(PR_SET_NAME, "mode-watchdog", 0, 0, 0);
+    // It must not hold the program's terminal, pipes or files: whoever waits
+    // for end-of-file on the program's output would wait for it too.
     if (fd < 3) fd = fcntl(fd, F_DUPFD, 3);
     closeInherited(fd);
     for (int standard = 0; standard < 3; ++standard) open("/dev/null", standard == 0 ? O_RDONLY : O_WRONLY);
-    prctl(PR_SET_NAME, "mode-watchdog", 0, 0, 0);
 
     bool holding = false;
     unsigned char request[2];
-    for (;;) {
-        size_t have = 0;
-        while (have < sizeof request) {
-            ssize_t got = read(fd, request + have, sizeof request - have);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            have += static_cast<size_t>(got);
-        }
-        if (have < sizeof request) break;  // the program is gone
+    while (readRequest(fd, program, waiting, request)) {
         switch (request[0]) {
             case kRemember:
                 // A second switch without a "back" keeps the first mode:
@@ -221,6 +241,7 @@ bool guardDesktopMode(const ModeKeeper& keeper) {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return false;
     std::fflush(nullptr);  // nothing buffered is written twice
+    const pid_t program = getpid();
     sigset_t terminal, before;
     sigemptyset(&terminal);
     for (int blocked : kTerminalSignals) sigaddset(&terminal, blocked);
@@ -228,7 +249,7 @@ bool guardDesktopMode(const ModeKeeper& keeper) {
     const pid_t pid = fork();
     if (pid == 0) {
         close(ends[0]);
-        watch(ends[1], keeper);
+        watch(ends[1], program, keeper);
     }
     sigprocmask(SIG_SETMASK, &before, nullptr);
     close(ends[1]);
@@ -263,10 +284,11 @@ bool desktopModeSwitching() {
     if (guard.fd < 0) return false;
     if (guard.switched) return true;
     guard.serial = static_cast<unsigned char>(guard.serial % 255 + 1);
-    int answered = sendRequest(guard.fd, kRemember, guard.serial)
-                       ? awaitAnswer(guard.fd, guard.serial, kAnswerWaitMs)
-                       : -1;
-    if (answered == 1) {
+    const int answered = sendRequest(guard.fd, kRemember, guard.serial)
+                             ? awaitAnswer(guard.fd, guard.serial, kAnswerWaitMs)
+                             : -2;
+    // Late (a server slow to answer), it holds the mode once it has read it.
+    if (answered == 1 || answered == -1) {
         guard.switched = 1;
         return true;
     }
@@ -275,7 +297,7 @@ bool desktopModeSwitching() {
                              "normally, the display may stay in the demo's mode.\n");
         guard.toldUnkept = true;
     }
-    if (answered < 0) dropGuard();
+    if (answered == -2) dropGuard();
     return false;
 }
 

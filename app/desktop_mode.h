@@ -12,9 +12,10 @@
 //   program and does nothing until told. "switching" (just before the
 //   fullscreen window is made) makes it read the display's mode and hold
 //   it; "back" (the window is gone and SDL has put the mode back) makes it
-//   forget it. When its end of the socket reaches end-of-file while it holds
-//   a mode (the program is gone, however it died), it puts the mode back, and
-//   then it ends. It closes every descriptor it inherited, ignores the
+//   forget it. When the program is gone, however it died (its end of the
+//   socket reaches end-of-file, or the kernel's parent-death signal comes: a
+//   fork of the program, as SDL's message box is, may still hold the
+//   socket), it puts a mode it holds back, and then it ends. It closes every descriptor it inherited, ignores the
 //   terminal's signals and never outlives the program by more than the
 //   restore.
 // - A crash (SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL) asks the watchdog to

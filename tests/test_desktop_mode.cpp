@@ -103,6 +103,35 @@ TEST_F(DesktopWatchdog, RestoresWhenTheProgramGoesWhileSwitchedAndOnlyThen) {
     EXPECT_EQ(recorded(), "remember\nforget\nremember\nrestore\nforget\n");
 }
 
+TEST_F(DesktopWatchdog, RestoresWhenTheProgramIsKilledThoughAForkOfItHoldsItsEnd) {
+    // The program shows a message box, which SDL does from a fork that
+    // holds every descriptor the program had, and is killed meanwhile.
+    int told[2];
+    ASSERT_EQ(pipe(told), 0);
+    const pid_t program = fork();
+    ASSERT_GE(program, 0);
+    if (program == 0) {
+        if (!platform::guardDesktopMode(kRecorder) || !platform::desktopModeSwitching()) _exit(3);
+        pid_t box = fork();
+        if (box == 0) {
+            pause();
+            _exit(0);
+        }
+        const ssize_t written = write(told[1], &box, sizeof box);
+        (void)written;
+        pause();
+        _exit(0);
+    }
+    close(told[1]);
+    pid_t box = -1;
+    ASSERT_EQ(read(told[0], &box, sizeof box), static_cast<ssize_t>(sizeof box));
+    close(told[0]);
+    kill(program, SIGKILL);
+    waitpid(program, nullptr, 0);
+    EXPECT_TRUE(waitFor(3.0, [&] { return recorded() == "remember\nrestore\nforget\n"; })) << recorded();
+    kill(box, SIGKILL);
+}
+
 TEST_F(DesktopWatchdog, HoldsNoneOfTheProgramsDescriptorsAndOutlivesTheTerminalsSignals) {
     // As a test runner's pipe on the program's output: the runner waits for
     // end-of-file, which must not wait for the watchdog.
