@@ -4,7 +4,9 @@
 // records what it is asked to do (no server). DesktopMode.*: the demo itself,
 // fullscreen on a real X server whose mode really switches (Xorg with the
 // dummy driver, 1920 x 1080 switched to 1024 x 768), ended every way a
-// viewer or the system ends it: the mode must be back within 2 s.
+// viewer or the system ends it: the mode must come back. It takes well under
+// 2 s (the README has the figures); the test allows 5 s, as a loaded
+// machine can delay the watchdog and the server.
 #include "app/desktop_mode.h"
 #include "support/programs.h"
 #include "support/servers.h"
@@ -203,6 +205,7 @@ std::string lastLines(const std::string& path) {
 }  // namespace
 
 struct DesktopMode : ::testing::Test {
+    static constexpr double kBackWithin = 5.0;  // seconds
     std::unique_ptr<XorgDisplay> screen;
     std::string demo;
     ScratchDirectory scratch;
@@ -222,8 +225,8 @@ struct DesktopMode : ::testing::Test {
     }
 
     // Plays the demo until the mode has switched, ends it by `wayOut`, checks
-    // the mode is back within 2 s and the watchdog gone, and returns the raw
-    // wait status (-1 when it did not end).
+    // the mode is back and the watchdog gone, and returns the raw wait
+    // status (-1 when it did not end).
     int playAndEnd(const std::string& way, const std::function<void(pid_t)>& wayOut) {
         SCOPED_TRACE(way);
         const std::string log = scratch.path + "/demo.log";
@@ -237,12 +240,13 @@ struct DesktopMode : ::testing::Test {
         EXPECT_GT(watchdog, 0) << "no watchdog";
 
         wayOut(program.pid);
-        EXPECT_TRUE(waitFor(2.0, [&] { return outputMode(screen->name) == "1920x1080"; }))
-            << "the desktop is at " << outputMode(screen->name) << " 2 s later; the demo said:\n" << lastLines(log);
+        EXPECT_TRUE(waitFor(kBackWithin, [&] { return outputMode(screen->name) == "1920x1080"; }))
+            << "the desktop is at " << outputMode(screen->name) << " " << kBackWithin
+            << " s later; the demo said:\n" << lastLines(log);
         const int status = waitStatus(program, 20.0);
         EXPECT_NE(status, -1) << "the demo did not end";
         if (watchdog > 0) {
-            EXPECT_TRUE(waitFor(2.0, [&] { return ended(watchdog); })) << "the watchdog outlived the demo";
+            EXPECT_TRUE(waitFor(kBackWithin, [&] { return ended(watchdog); })) << "the watchdog outlived the demo";
         }
         return status;
     }
