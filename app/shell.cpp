@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include "app/desktop_mode.h"
 #include "app/notice.h"
 #include "app/window.h"
 
@@ -158,5 +159,8 @@ int appMain(const AppCallbacks& callbacks) {
     static AppWindow appWindow;
     static KeyTable keyTable;
     setAppDefaults(&appClass, &appWindow, &keyTable);
+    // The watchdog is a fork of this process: before SDL starts any thread.
+    platform::guardDesktopMode();
+    platform::handleEndingSignals();
     return runPasses(callbacks, &appClass, &appWindow, &keyTable);
 }

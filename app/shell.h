@@ -90,10 +90,12 @@ struct AppCallbacks {
 const AppCallbacks& appCallbacks();
 void setAppCallbacks(const AppCallbacks& callbacks);
 
-// The whole program: defaults, registration, the pass loop. Returns the exit
-// status: 0 after a normal end, 1 when a window could not be built or the
-// start-up could not make what the demo needs, -1 when the platform refused
-// to start. Every way out tears the window down and shuts SDL down first.
+// The whole program: the desktop's mode guarded and the ending signals
+// handled (desktop_mode.h), defaults, registration, the pass loop. Returns
+// the exit status: 0 after a normal end, 1 when a window could not be built
+// or the start-up could not make what the demo needs, -1 when the platform
+// refused to start. Every way out tears the window down and shuts SDL down
+// first.
 int appMain(const AppCallbacks& callbacks);
 
 // Fills the three records with the entry's defaults (everything else zero).

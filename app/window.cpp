@@ -2,6 +2,7 @@
 
 #include "app/backends.h"
 #include "app/clock.h"
+#include "app/desktop_mode.h"
 #include "app/gl.h"
 #include "app/notice.h"
 
@@ -43,6 +44,7 @@ void requestVerticalSync() {
 int undoBuild(AppWindow* appWindow) {
     if (appWindow->window) SDL_DestroyWindow(appWindow->window);
     appWindow->window = nullptr;
+    platform::desktopModeBack();
     return 0;
 }
 
@@ -84,9 +86,11 @@ int createGLWindow(AppWindow* appWindow) {
         flags |= SDL_WINDOW_RESIZABLE;
     }
 
+    // The watchdog reads the desktop's mode before it changes.
+    if (flags & SDL_WINDOW_FULLSCREEN) platform::desktopModeSwitching();
     appWindow->window = SDL_CreateWindow(appWindow->title, 0, 0, appWindow->width,
                                          appWindow->height, flags);
-    if (!appWindow->window) return 0;
+    if (!appWindow->window) return undoBuild(appWindow);
 
     if (flags & SDL_WINDOW_FULLSCREEN) {
         // The switch itself happens when the window becomes fullscreen; check
@@ -104,6 +108,7 @@ int createGLWindow(AppWindow* appWindow) {
             !displayModeMatches(current, appWindow->width, appWindow->height,
                                 appWindow->bitsPerPixel & 0xFF)) {
             SDL_DestroyWindow(appWindow->window);
+            platform::desktopModeBack();
             SDL_ShowCursor(SDL_ENABLE);
             platform::showNotice("Mode Switch Failed.\nRunning In Windowed Mode.");
             appWindow->fullscreen = 0;
@@ -157,6 +162,7 @@ int destroyGLWindow(AppWindow* appWindow) {
         if (live.context == appWindow->glContext) live = LiveContext{};
         appWindow->glContext = nullptr;
         SDL_DestroyWindow(appWindow->window);  // also restores the desktop mode
+        platform::desktopModeBack();
         appWindow->window = nullptr;
         SDL_EnableScreenSaver();
         windowStats.teardowns++;
