@@ -2,6 +2,7 @@
 
 #include "app/desktop_mode.h"
 #include "app/notice.h"
+#include "app/sound/sound.h"
 #include "app/window.h"
 
 #include <cstdio>
@@ -150,6 +151,10 @@ int runPasses(const AppCallbacks& callbacks, AppClass* appClass, AppWindow* appW
         destroyGLWindow(appWindow);
     } while (keepRunning);
 
+    // Every way out lets go of the sound layer's device, channels and
+    // decoded sound before SDL goes (SDL_Quit would close the device behind
+    // its back and leave the rest allocated).
+    sound::operations().shutdown();
     unregisterWindowClass(appClass);
     return status;
 }

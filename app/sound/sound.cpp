@@ -156,6 +156,9 @@ void setModuleOrder(Channel channel, int order) {
 void update() { advance(); }
 
 void shutdown() {
+    // The offline sink hears what it was told has passed before it goes, as
+    // the next update would have (the last frame of a capture).
+    if (layer.output.kind == OutputKind::offline) advance();
     closeOutput();
     layer.channels.clear();
     layer.heard = 0;

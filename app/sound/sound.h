@@ -78,6 +78,8 @@ void setModuleOrder(Channel channel, int order);
 void update();
 
 // Releases every channel and closes the output (a new pass starts afresh).
+// The offline sink first consumes what it was asked for since the last
+// update.
 void shutdown();
 
 // ---- Information --------------------------------------------------------------

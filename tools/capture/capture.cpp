@@ -182,9 +182,9 @@ int run(const Options& options, std::vector<FrameOutput> outputs) {
     int status = runPasses(demoCallbacks(), &appClass, &appWindow, &keyTable);
 
     current = nullptr;
-    // The last frame's sound was asked for but no update came to consume it:
-    // the mix then lasts exactly as long as the frames drawn.
-    sound::update();
+    // The last frame's sound was asked for and no update came to consume it:
+    // the pass loop's shutdown of the sound layer did, so the mix lasts
+    // exactly as long as the frames drawn.
     for (FrameOutput& output : state.outputs) {
         std::string error;
         if (output.finish && !output.finish(error) && state.error.empty()) state.error = error;
