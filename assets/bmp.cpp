@@ -1,13 +1,10 @@
-// loadBmp: reads the whole file, decodes it, and turns a failure into one
-// notice (plus a line on stderr saying which file and what exactly).
+// loadBmp: reads the whole file, decodes it, and turns a failure into a
+// report: the notice text, plus a line saying which file and what exactly.
 #include "assets/bmp.h"
 #include "assets/bmp_decode.h"
-#include "app/notice.h"
 
 #include <cstdio>
 #include <cstdlib>
-
-bool showImageErrors = true;
 
 namespace {
 
@@ -49,34 +46,30 @@ bool readWholeFile(const char* fileName, unsigned char** bytes, std::size_t* siz
     return true;
 }
 
-void showFailure(const char* fileName, const char* text, const char* detail) {
-    if (!showImageErrors) return;
-    if (detail) std::fprintf(stderr, "%s: %s\n", fileName, detail);
-    platform::showNotice(text);
+std::nullptr_t fail(LoadReport* report, const char* fileName, const char* text, const char* detail) {
+    reportLoad(report, text, detail ? std::string(fileName) + ": " + detail : std::string());
+    return nullptr;
 }
 
 }  // namespace
 
-ImageRecord* loadBmp(const char* fileName) {
+ImageRecord* loadBmp(const char* fileName, LoadReport* report) {
+    reportLoad(report, std::string());
     if (!fileName) fileName = "";
     unsigned char* bytes = nullptr;
     std::size_t size = 0;
     bool outOfMemory = false;
     if (!readWholeFile(fileName, &bytes, &size, &outOfMemory)) {
-        if (outOfMemory) {
-            showFailure(fileName, "Out of memory.", "no memory to read the file");
-            return nullptr;
-        }
+        if (outOfMemory) return fail(report, fileName, "Out of memory.", "no memory to read the file");
         // The text must fit 256 characters; a long name is shortened so
         // that the sentence still ends as it should.
         char text[256];
         std::snprintf(text, sizeof text, "Failed to open DIB file %.*s.\n",
                       static_cast<int>(sizeof text) - 27, fileName);
-        showFailure(fileName, text, nullptr);
-        return nullptr;
+        return fail(report, fileName, text, nullptr);
     }
     BmpDecoding decoding = decodeBmp(bytes, size);
     std::free(bytes);
-    if (!decoding.image) showFailure(fileName, bmpFailureText(decoding.failure), decoding.detail);
+    if (!decoding.image) return fail(report, fileName, bmpFailureText(decoding.failure), decoding.detail);
     return decoding.image;
 }

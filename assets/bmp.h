@@ -5,14 +5,16 @@
 // colour space and gamma play no part; a colour profile is refused), with
 // or without the 14-byte file header; 1, 4 and 8 bits through the colour
 // table, 16 (5-5-5 or bit fields), 24 and 32 bits, run-length 4 and 8 bits.
-// Failures are shown as one notice (platform::showNotice) and give a null
-// result.
+// A failure gives a null result and a LoadReport: the notice text the demo
+// shows for it, and a line naming the file and what exactly is wrong.
 //
 // Memory follows the file: the pixel block is never larger than the file's
 // bytes could fill. Uncompressed rows must lie in the file; run-length data
 // gives at most 255 pixels per 2 bytes (pixels it skips stay black, but a
 // picture must be one such data could write), and a larger claim is refused.
 #pragma once
+
+#include "assets/load_report.h"
 
 #include <cstdint>
 
@@ -25,14 +27,11 @@ struct ImageRecord {
     unsigned char* pixels;
 };
 
-// Null on failure, after one notice (when showImageErrors is true). Rows are
-// in the file's bottom-up order: the first row in memory is the picture's
-// bottom row, for top-down files too; each pixel is R, G, B.
-ImageRecord* loadBmp(const char* fileName);
-
-// The loader's notices are shown only while this is true (it starts true
-// and nothing in the program changes it).
-extern bool showImageErrors;
+// Null on failure, with `report` saying why: the message is the notice
+// text, the detail "<file>: <what exactly>" (none when the file cannot be
+// opened). Rows are in the file's bottom-up order: the first row in memory
+// is the picture's bottom row, for top-down files too; each pixel is R, G, B.
+ImageRecord* loadBmp(const char* fileName, LoadReport* report);
 
 // The bitmap header's fields (a core header's 16-bit ones widened, the
 // rest 0).

@@ -1,13 +1,13 @@
 // The BMP decoder under loadBmp: file bytes in memory to an ImageRecord,
 // with no file, notice or GL access, so that it can be tested and fuzzed on
-// its own. Owned by the loaders; loadBmp turns failures into notices.
+// its own. Owned by the loaders; loadBmp turns failures into reports.
 #pragma once
 
 #include "assets/bmp.h"
 
 #include <cstddef>
 
-// The failure kinds, each with the notice text loadBmp shows for it.
+// The failure kinds, each with the notice text loadBmp reports for it.
 enum class BmpFailure { none, outOfMemory, unknownFormat, conversionError };
 const char* bmpFailureText(BmpFailure failure);
 

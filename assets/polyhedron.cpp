@@ -8,6 +8,7 @@
 #include <cstring>
 #include <locale.h>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -64,8 +65,9 @@ VertexKey keyOf(float x, float y, float z) {
 }
 
 struct Reading {
-    const char* path;
+    std::string path;
     std::FILE* progress;
+    LoadReport* report;
     PolyFace* faces = nullptr;
     std::int32_t faceCount = 0;
     PolyVertex* vertices = nullptr;
@@ -84,15 +86,13 @@ void releaseReading(Reading& r) {
     r.faceCount = r.vertexCount = 0;
 }
 
-// Says what is wrong on a line of its own and gives everything back.
+// Ends the open progress line, so that what is wrong can follow on a line
+// of its own, reports it and gives everything back.
 std::nullptr_t fail(Reading& r, int line, const char* problem) {
     if (r.faceLineOpen) std::fputs("\n", r.progress);
-    if (line > 0) {
-        std::fprintf(r.progress, "error in %s, line %d: %s\n", r.path, line, problem);
-    } else {
-        std::fprintf(r.progress, "error in %s: %s\n", r.path, problem);
-    }
     std::fflush(r.progress);
+    std::string where = line > 0 ? ", line " + std::to_string(line) : std::string();
+    reportLoad(r.report, "error in " + r.path + where + ": " + problem);
     releaseReading(r);
     return nullptr;
 }
@@ -151,11 +151,14 @@ void scalePolyhedron(Polyhedron* solid, float span) {
     }
 }
 
-Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progress) {
+Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progress,
+                           LoadReport* report) {
     CLocaleScope cLocale;
+    reportLoad(report, std::string());
     Reading r;
-    r.path = path;
+    r.path = path ? path : "(null)";
     r.progress = progress;
+    r.report = report;
     char line[kLineBufferSize];
     int lineNumber = 1;
     bool pieceEndedLine = false;
@@ -215,8 +218,8 @@ Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progres
         r.faceLineOpen = false;
     }
     if (std::ferror(file)) {
-        std::fprintf(progress, "error reading %s\n", path);
         std::fflush(progress);
+        reportLoad(report, "error reading " + r.path);
         releaseReading(r);
         return nullptr;
     }
@@ -254,14 +257,14 @@ Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progres
     return solid;
 }
 
-Polyhedron* loadPolyhedron(const char* path) {
+Polyhedron* loadPolyhedron(const char* path, LoadReport* report) {
     std::FILE* file = path ? std::fopen(path, "r") : nullptr;
     if (!file) {
-        std::printf("error opening %s\n", path ? path : "(null)");
+        reportLoad(report, std::string("error opening ") + (path ? path : "(null)"));
         return nullptr;
     }
     std::printf("opening %s\n", path);
-    Polyhedron* solid = readPolyhedron(file, path, stdout);
+    Polyhedron* solid = readPolyhedron(file, path, stdout, report);
     std::fclose(file);
     return solid;
 }

@@ -9,6 +9,8 @@
 // everywhere.
 #pragma once
 
+#include "assets/load_report.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -36,16 +38,19 @@ struct Polyhedron {
     std::int32_t colourSet;
 };
 
-// Reads, merges, scales to span 2.0 and prints progress on standard output;
-// when the file cannot be used it prints why and returns null (the caller
-// cannot go on without the solid: the start-up fails).
-Polyhedron* loadPolyhedron(const char* path);
+// Reads, merges, scales to span 2.0 and prints progress on standard output
+// ("opening <file>", then readPolyhedron's lines); when the file cannot be
+// used it returns null and `report` says why in one line, "error opening
+// <file>", "error reading <file>" or "error in <file>[, line N]: <what>"
+// (the caller cannot go on without the solid: the start-up fails).
+Polyhedron* loadPolyhedron(const char* path, LoadReport* report);
 void scalePolyhedron(Polyhedron* solid, float span);
 float vertexDistance(const PolyVertex& a, const PolyVertex& b);
 
-// The loader's work on an open file: the face lines, the summary, or the
-// line that says what is wrong (all on `progress`). Null when the file
-// cannot be used; nothing is left allocated then. `path` only names the file
-// in the lines it prints.
-Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progress);
+// The loader's work on an open file: the face lines and the summary on
+// `progress`. Null when the file cannot be used, with the line that says
+// why in `report` (a face line left open on `progress` is ended first);
+// nothing is left allocated then. `path` only names the file in the lines.
+Polyhedron* readPolyhedron(std::FILE* file, const char* path, std::FILE* progress,
+                           LoadReport* report);
 void freePolyhedron(Polyhedron* solid);

@@ -86,7 +86,8 @@ void uploadTgaTexture(const TgaImage* image, std::uint32_t flags) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
-GLuint loadTexture(const char* fileName, std::uint32_t flags) {
+GLuint loadTexture(const char* fileName, std::uint32_t flags, LoadReport* report) {
+    reportLoad(report, std::string());
     if (!fileName) return 0;
     forgetOtherContexts();
     for (std::int32_t i = 0; i < textureCache.count; i++) {
@@ -101,7 +102,7 @@ GLuint loadTexture(const char* fileName, std::uint32_t flags) {
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     TgaImage image{};
-    loadTga(fileName, &image, flags);
+    loadTga(fileName, &image, flags, report);
     uploadTgaTexture(&image, flags);
     freeTgaPixels(&image);
     remember(fileName, name);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/gl.h"
+#include "assets/load_report.h"
 
 #include <cstdint>
 
@@ -39,9 +40,10 @@ struct TextureCache {
 extern TextureCache textureCache;
 
 // The texture made from `fileName` (made once, then taken from the cache).
-// After a new load the new texture is bound to GL_TEXTURE_2D; after a cache
-// hit the binding is as it was.
-GLuint loadTexture(const char* fileName, std::uint32_t flags);
+// After a new load the new texture is bound to GL_TEXTURE_2D and `report`
+// holds what loadTga said (a failed file is a cached checkerboard); after a
+// cache hit the binding is as it was and the report is empty.
+GLuint loadTexture(const char* fileName, std::uint32_t flags, LoadReport* report);
 
 // The internal format for a picture of `pixelFormat` under `flags`.
 GLint textureInternalFormat(GLenum pixelFormat, std::uint32_t flags);

@@ -4,12 +4,12 @@
 //
 // The caller owns the TgaImage (texture creation keeps it as a local); the
 // record owns its pixels, which freeTgaPixels releases. A file that is
-// missing or cannot be used gets one line "<message> - <file>" on standard
-// output and a 128 x 128 greyscale checkerboard in its place, which
-// loadTga also uploads to the texture bound to GL_TEXTURE_2D: a GL context
-// must be current. A file that ends before its picture is loaded all the
-// same, the missing pixels 0, and gets the line "File too short for its
-// picture (the rest is black) - <file>". Everything but the upload
+// missing or cannot be used gets a 128 x 128 greyscale checkerboard in its
+// place, which loadTga also uploads to the texture bound to GL_TEXTURE_2D (a
+// GL context must be current), and the report "<message> - <file>". A file
+// that ends before its picture is loaded all the same, the missing pixels 0,
+// with the report "File too short for its picture (the rest is black) -
+// <file>". The loader prints nothing itself. Everything but the upload
 // (tga_decode.cpp) works without GL, so the decoder can be fuzzed on its own.
 //
 // Memory follows the file, not its header: nothing is allocated for a
@@ -21,6 +21,7 @@
 #pragma once
 
 #include "app/gl.h"
+#include "assets/load_report.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -53,9 +54,10 @@ constexpr std::int32_t kTgaMaxSide = 16384;
 // claim a gigabyte.
 constexpr std::int32_t kTgaMaxMissingBytes = 4 << 20;
 
-// 1 when the picture was loaded; 0 when a failure was reported and the
-// record holds (and the bound texture received) the checkerboard.
-int loadTga(const char* fileName, TgaImage* image, std::uint32_t flags);
+// 1 when the picture was loaded (the report then empty, or the warning about
+// a short file); 0 when it failed, the report saying why, and the record
+// holds (and the bound texture received) the checkerboard.
+int loadTga(const char* fileName, TgaImage* image, std::uint32_t flags, LoadReport* report);
 
 // The steps of a load, for the loader, the tests and the fuzzer.
 // readTgaHeader: false when the file ends inside the 18-byte header.
@@ -75,9 +77,6 @@ void freeTgaPixels(TgaImage* image);
 const char* decodeTga(std::FILE* file, TgaImage* image, std::uint32_t flags,
                       std::int32_t maxSide = kTgaMaxSide);
 
-// The failure routine: prints "<message> - <file>", releases the pixels,
-// closes the file (when not null) and puts the checkerboard in place.
-void reportTgaError(const char* message, const char* fileName, std::FILE* file, TgaImage* image);
 // The checkerboard into the record (fillFallbackImage, no GL), then
 // uploaded to the bound texture as GL_LUMINANCE4 (makeFallbackImage).
 void fillFallbackImage(TgaImage* image);

@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as a polyhedron description file. A solid
 // that loads must be whole: indices inside the vertex table, the lowest
-// vertex the lowest, every coordinate finite.
+// vertex the lowest, every coordinate finite; a file refused must say why.
 #include "assets/polyhedron.h"
 
 #include <cmath>
@@ -11,9 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     if (size == 0 || !progress) return 0;
     std::FILE* file = fmemopen(const_cast<unsigned char*>(data), size, "r");
     if (!file) return 0;
-    Polyhedron* solid = readPolyhedron(file, "fuzz.txt", progress);
+    LoadReport report;
+    Polyhedron* solid = readPolyhedron(file, "fuzz.txt", progress, &report);
     std::fclose(file);
-    if (!solid) return 0;
+    if (!solid) {
+        if (report.message.rfind("error ", 0) != 0) __builtin_trap();
+        return 0;
+    }
     if (solid->vertexCount < 2 || solid->lowestVertex < 0 ||
         solid->lowestVertex >= solid->vertexCount) {
         __builtin_trap();

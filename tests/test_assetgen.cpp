@@ -376,7 +376,7 @@ TEST(AssetgenPictures, EveryPictureLoadsWithTheDemosOwnLoadersToTheSamePixels) {
                          Bmp{"ff.bmp", 512, 512}}) {
         SCOPED_TRACE(e.file);
         std::string path = sourceDir() + "/data/" + e.file;
-        ImageRecord* image = loadBmp(path.c_str());
+        ImageRecord* image = loadBmp(path.c_str(), nullptr);
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->width, e.width);
         EXPECT_EQ(image->height, e.height);

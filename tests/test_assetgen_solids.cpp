@@ -207,7 +207,7 @@ TEST(AssetgenSolids, TheDemosLoaderReadsTheSameSolidsAndScalesThemToTheUnitSpher
         std::FILE* file = std::fopen(path.c_str(), "r");
         ASSERT_NE(file, nullptr);
         std::FILE* progress = std::tmpfile();
-        Polyhedron* solid = readPolyhedron(file, path.c_str(), progress);
+        Polyhedron* solid = readPolyhedron(file, path.c_str(), progress, nullptr);
         std::fclose(file);
         std::fclose(progress);
         ASSERT_NE(solid, nullptr);

@@ -147,7 +147,7 @@ void expectMipmapsOnlyOnThePlane() {
 // Whether loadBmp reads files yet (an earlier stand-in reads none).
 bool loaderReads(const DataFolder& folder) {
     writeBmp(folder / "probe.bmp", 1, 1, {1, 2, 3});
-    ImageRecord* probe = loadBmp("data/probe.bmp");
+    ImageRecord* probe = loadBmp("data/probe.bmp", nullptr);
     platform::recordedNotices().clear();
     if (!probe) return false;
     freeImage(probe);

@@ -2,6 +2,8 @@
 // BMP and TGA files built byte by byte.
 #pragma once
 
+#include "app/notice.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -45,21 +47,40 @@ inline std::string readFile(const std::string& path) {
     return text;
 }
 
-// What `run` writes to standard output (through stdio or the descriptor).
+// What `run` writes to the descriptor `fd` (through stdio or directly).
 template <typename Run>
-std::string captureStdout(Run run) {
+std::string captureDescriptor(int fd, Run run) {
     static int serial = 0;
-    std::string path = scratchPath("stdout-" + std::to_string(serial++));
-    std::fflush(stdout);
-    int saved = dup(1);
+    std::string path = scratchPath("output-" + std::to_string(serial++));
+    std::FILE* stream = fd == 1 ? stdout : stderr;
+    std::fflush(stream);
+    int saved = dup(fd);
     std::FILE* sink = std::fopen(path.c_str(), "wb");
-    dup2(fileno(sink), 1);
+    dup2(fileno(sink), fd);
     run();
-    std::fflush(stdout);
-    dup2(saved, 1);
+    std::fflush(stream);
+    dup2(saved, fd);
     close(saved);
     std::fclose(sink);
     return readFile(path);
+}
+
+template <typename Run>
+std::string captureStdout(Run run) {
+    return captureDescriptor(1, run);
+}
+
+// Everything `run` says on its own: stdout, stderr, then each notice. The
+// loaders report what is wrong to their caller and say nothing themselves
+// (progress lines aside), so a load should leave this empty.
+template <typename Run>
+std::string saidAside(Run run) {
+    platform::recordedNotices().clear();
+    std::string out;
+    std::string said = captureDescriptor(2, [&] { out = captureDescriptor(1, run); });
+    said.insert(0, out);
+    for (const std::string& notice : platform::recordedNotices()) said += "notice: " + notice + "\n";
+    return said;
 }
 
 inline void put16(Bytes& b, unsigned v) {

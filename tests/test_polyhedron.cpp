@@ -1,6 +1,6 @@
 // The polyhedron loader: line pieces and skipped lines, corner groups,
 // vertex merging, the lowest vertex, scaling, the progress lines, the "C"
-// locale, and the files that end the process.
+// locale, and the files that end the process (what the loader reports).
 #include "assets/polyhedron.h"
 #include "test_loader_files.h"
 
@@ -18,16 +18,17 @@ namespace {
 struct Read {
     Polyhedron* solid = nullptr;
     std::string output;
+    LoadReport report{"stale", "stale"};
 };
 
-// readPolyhedron over an in-memory file, with its progress lines.
+// readPolyhedron over an in-memory file, with its progress lines and report.
 Read readText(const std::string& text) {
     Read read;
     std::FILE* in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
     char* buffer = nullptr;
     std::size_t length = 0;
     std::FILE* out = open_memstream(&buffer, &length);
-    read.solid = readPolyhedron(in, "solid.txt", out);
+    read.solid = readPolyhedron(in, "solid.txt", out, &read.report);
     std::fclose(out);
     std::fclose(in);
     read.output.assign(buffer, length);
@@ -77,6 +78,7 @@ TEST(Polyhedron, TetrahedronFacesVerticesProgressAndScale) {
                            "face 3 p1=0 p2=3 p3=1  - 3 vertices\n"
                            "face 4 p1=1 p2=3 p3=2  - 3 vertices\n" +
                                summary(4, 4, s.vertices[1].y, 1));
+    EXPECT_EQ(read.report.message + read.report.detail, "");
     freePolyhedron(read.solid);
 }
 
@@ -222,7 +224,7 @@ TEST(Polyhedron, LoadPrintsTheOpeningLineAndReadsCrLfFiles) {
     for (const char* c = tetrahedron; *c; c++) crlf += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
     writeFile(path, crlf);
     Polyhedron* solid = nullptr;
-    std::string out = captureStdout([&] { solid = loadPolyhedron(path.c_str()); });
+    std::string out = captureStdout([&] { solid = loadPolyhedron(path.c_str(), nullptr); });
     ASSERT_NE(solid, nullptr);
     EXPECT_EQ(out.rfind("opening " + path + "\nface 1 p1=0 p2=1 p3=2  - 3 vertices\n", 0), 0u) << out;
     Read lf = readText(tetrahedron);
@@ -235,17 +237,20 @@ TEST(Polyhedron, LoadPrintsTheOpeningLineAndReadsCrLfFiles) {
 
 namespace {
 
-// loadPolyhedron must return null having printed `expected` after the
-// opening line, and nothing else.
+// loadPolyhedron must return null and report `expected`, having printed its
+// opening line and progress, every line ended (the caller's line follows)
+// and none of them the failure.
 void expectRefused(const std::string& name, const std::string& text, const std::string& expected) {
     std::string path = scratchPath(name);
     writeFile(path, text);
     Polyhedron* solid = nullptr;
-    std::string printed = captureStdout([&] { solid = loadPolyhedron(path.c_str()); });
+    LoadReport report;
+    std::string printed = captureStdout([&] { solid = loadPolyhedron(path.c_str(), &report); });
     EXPECT_EQ(solid, nullptr);
-    std::string last = printed.substr(printed.rfind('\n', printed.size() - 2) + 1);
+    EXPECT_EQ(report.message, expected);
     EXPECT_EQ(printed.rfind("opening " + path + "\n", 0), 0u) << printed;
-    EXPECT_EQ(last, expected) << printed;
+    EXPECT_TRUE(!printed.empty() && printed.back() == '\n') << printed;
+    EXPECT_EQ(printed.find("\nerror"), std::string::npos) << printed;
 }
 
 }  // namespace
@@ -253,29 +258,31 @@ void expectRefused(const std::string& name, const std::string& text, const std::
 TEST(PolyhedronRefused, UnusableFilesGiveNullWithAReason) {
     std::string missing = scratchPath("no-such-solid.txt");
     Polyhedron* solid = nullptr;
-    EXPECT_EQ(captureStdout([&] { solid = loadPolyhedron(missing.c_str()); }), "error opening " + missing + "\n");
+    LoadReport report;
+    EXPECT_EQ(captureStdout([&] { solid = loadPolyhedron(missing.c_str(), &report); }), "");
     EXPECT_EQ(solid, nullptr);
+    EXPECT_EQ(report.message, "error opening " + missing);
 
     std::string p = scratchPath("");
-    expectRefused("empty.txt", "", "error in " + p + "empty.txt: no vertices\n");
-    expectRefused("words.txt", "no groups here\n\nnor here\n", "error in " + p + "words.txt: no vertices\n");
+    expectRefused("empty.txt", "", "error in " + p + "empty.txt: no vertices");
+    expectRefused("words.txt", "no groups here\n\nnor here\n", "error in " + p + "words.txt: no vertices");
     expectRefused("point.txt", "{1, 2, 3}{1, 2, 3}\n{1,2,3}\n",
-                  "error in " + p + "point.txt: every vertex lies at vertex 0, so the solid has no size\n");
+                  "error in " + p + "point.txt: every vertex lies at vertex 0, so the solid has no size");
     expectRefused("short.txt", "{0, 0, 0}{1, 1, 1}\n\n{1, 2}{3, 4, 5}\n",
-                  "error in " + p + "short.txt, line 3: a corner needs three numbers\n");
+                  "error in " + p + "short.txt, line 3: a corner needs three numbers");
     expectRefused("nan.txt", "{0, 0, 0}{nan, 0, 0}\n",
-                  "error in " + p + "nan.txt, line 1: a coordinate is not a finite number\n");
+                  "error in " + p + "nan.txt, line 1: a coordinate is not a finite number");
     expectRefused("inf.txt", "{0, 0, 0}\n{1, -INF, 0}\n",
-                  "error in " + p + "inf.txt, line 2: a coordinate is not a finite number\n");
+                  "error in " + p + "inf.txt, line 2: a coordinate is not a finite number");
     expectRefused("huge.txt", "{0, 0, 0}{1e39, 0, 0}\n",
-                  "error in " + p + "huge.txt, line 1: a coordinate is not a finite number\n");
+                  "error in " + p + "huge.txt, line 1: a coordinate is not a finite number");
     expectRefused("far.txt", "{3e38, 0, 0}{-3e38, 0, 0}{0, 1, 0}\n",
-                  "error in " + p + "far.txt: the solid cannot be scaled to a finite size\n");
+                  "error in " + p + "far.txt: the solid cannot be scaled to a finite size");
 
     // A folder opens but cannot be read.
     std::string folder = scratchPath("folder.txt");
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    EXPECT_EQ(captureStdout([&] { solid = loadPolyhedron(folder.c_str()); }),
-              "opening " + folder + "\nerror reading " + folder + "\n");
+    EXPECT_EQ(captureStdout([&] { solid = loadPolyhedron(folder.c_str(), &report); }), "opening " + folder + "\n");
     EXPECT_EQ(solid, nullptr);
+    EXPECT_EQ(report.message, "error reading " + folder);
 }

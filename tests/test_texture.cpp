@@ -67,7 +67,7 @@ TEST(Texture, TheCacheAnswersByExactNameAndLeavesTheBindingAlone) {
     std::string upper = scratchPath("STRIPES.tga");
     writeFile(upper, stripes());
 
-    GLuint first = loadTexture(path.c_str(), TEXLOAD_NO_MIPMAPS);
+    GLuint first = loadTexture(path.c_str(), TEXLOAD_NO_MIPMAPS, nullptr);
     EXPECT_NE(first, 0u);
     EXPECT_EQ(boundTexture(), first);
     // The picture's first row in memory (the file's last) is texture row 0.
@@ -79,15 +79,14 @@ TEST(Texture, TheCacheAnswersByExactNameAndLeavesTheBindingAlone) {
     EXPECT_EQ(levelParameter(1, GL_TEXTURE_WIDTH), 0);  // level 0 only
 
     glBindTexture(GL_TEXTURE_2D, 0);
-    std::string out = captureStdout([&] {
-        EXPECT_EQ(loadTexture(path.c_str(), TEXLOAD_COMPRESSED), first);
-    });
+    LoadReport report{"stale", "stale"};
+    EXPECT_EQ(loadTexture(path.c_str(), TEXLOAD_COMPRESSED, &report), first);
     EXPECT_EQ(boundTexture(), 0u);
-    EXPECT_EQ(out, "");
+    EXPECT_EQ(report.message + report.detail, "");
 
-    GLuint other = loadTexture(upper.c_str(), 0);
+    GLuint other = loadTexture(upper.c_str(), 0, nullptr);
     std::string dotted = "/tmp/./" + path.substr(5);
-    GLuint third = loadTexture(dotted.c_str(), 0);
+    GLuint third = loadTexture(dotted.c_str(), 0, nullptr);
     EXPECT_NE(other, first);
     EXPECT_NE(third, first);
     EXPECT_NE(third, other);
@@ -102,7 +101,7 @@ TEST(Texture, TheSceneFlagsGiveAFullCompressedChain) {
     ASSERT_TRUE(w.ok);
     std::string grey = scratchPath("grey.tga");
     writeFile(grey, tgaHeader(3, 8, 4, 8) + Bytes(32, 77));
-    GLuint texture = loadTexture(grey.c_str(), 0x1000101);
+    GLuint texture = loadTexture(grey.c_str(), 0x1000101, nullptr);
     ASSERT_NE(texture, 0u);
     // A full chain down to 1 x 1; the texture keeps alpha only.
     EXPECT_EQ(levelParameter(3, GL_TEXTURE_WIDTH), 1);
@@ -113,7 +112,7 @@ TEST(Texture, TheSceneFlagsGiveAFullCompressedChain) {
 
     std::string colour = scratchPath("colour.tga");
     writeFile(colour, stripes());
-    loadTexture(colour.c_str(), 0x1000101);
+    loadTexture(colour.c_str(), 0x1000101, nullptr);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_COMPRESSED), GL_TRUE);
     EXPECT_EQ(levelParameter(2, GL_TEXTURE_WIDTH), 1);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
@@ -132,8 +131,9 @@ TEST(Texture, AFailedFileGivesACachedCheckerboardAndSparesTheBoundTexture) {
 
     std::string missing = scratchPath("gone.tga");
     GLuint made = 0;
-    std::string out = captureStdout([&] { made = loadTexture(missing.c_str(), TEXLOAD_NO_MIPMAPS); });
-    EXPECT_EQ(out, "File not found - " + missing + "\n");
+    LoadReport report;
+    EXPECT_EQ(saidAside([&] { made = loadTexture(missing.c_str(), TEXLOAD_NO_MIPMAPS, &report); }), "");
+    EXPECT_EQ(report.message, "File not found - " + missing);
     EXPECT_EQ(boundTexture(), made);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 128);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_LUMINANCE);
@@ -145,9 +145,9 @@ TEST(Texture, AFailedFileGivesACachedCheckerboardAndSparesTheBoundTexture) {
 
     glBindTexture(GL_TEXTURE_2D, mine);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 2);
-    // Asked again, it is the same texture and nothing is printed.
-    out = captureStdout([&] { EXPECT_EQ(loadTexture(missing.c_str(), 0), made); });
-    EXPECT_EQ(out, "");
+    // Asked again, it is the same texture and nothing is reported.
+    EXPECT_EQ(loadTexture(missing.c_str(), 0, &report), made);
+    EXPECT_EQ(report.message, "");
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -160,7 +160,7 @@ TEST(Texture, RowsOfAnyLengthUploadIntactAndTheAlignmentIsRestored) {
     std::string path = scratchPath("odd.tga");
     writeFile(path, file);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
-    loadTexture(path.c_str(), TEXLOAD_NO_MIPMAPS);
+    loadTexture(path.c_str(), TEXLOAD_NO_MIPMAPS, nullptr);
     GLint alignment = 0;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     EXPECT_EQ(alignment, 8);
@@ -181,12 +181,12 @@ TEST(Texture, TheCacheGrowsPast127Entries) {
     for (int i = 0; i < 200; i++) {
         // The same file spelled 200 ways.
         std::string spelled = scratchPath(std::string(static_cast<std::size_t>(i), '/') + "many.tga");
-        names.push_back(loadTexture(spelled.c_str(), TEXLOAD_LUMINANCE | TEXLOAD_NO_MIPMAPS));
+        names.push_back(loadTexture(spelled.c_str(), TEXLOAD_LUMINANCE | TEXLOAD_NO_MIPMAPS, nullptr));
     }
     EXPECT_EQ(textureCache.count, before + 200);
     for (int i = 1; i < 200; i++) EXPECT_NE(names[i], names[i - 1]);
-    EXPECT_EQ(loadTexture(scratchPath(std::string(150, '/') + "many.tga").c_str(), 0), names[150]);
-    EXPECT_EQ(loadTexture(scratchPath("many.tga").c_str(), 0), names[0]);
+    EXPECT_EQ(loadTexture(scratchPath(std::string(150, '/') + "many.tga").c_str(), 0, nullptr), names[150]);
+    EXPECT_EQ(loadTexture(scratchPath("many.tga").c_str(), 0, nullptr), names[0]);
     EXPECT_EQ(textureCache.count, before + 200);
 }
 
@@ -197,18 +197,18 @@ TEST(Texture, ANewWindowAfterAToggleGetsTexturesOfItsOwn) {
     {
         TestWindow w;
         ASSERT_TRUE(w.ok);
-        first = loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS);
+        first = loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS, nullptr);
         ASSERT_NE(first, 0u);
-        EXPECT_EQ(loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS), first);
+        EXPECT_EQ(loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS, nullptr), first);
     }
     // The old context and its textures are gone with the old window: the
     // same file must come back as a texture that exists in the new one.
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    GLuint second = loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS);
+    GLuint second = loadTexture(file.c_str(), TEXLOAD_NO_MIPMAPS, nullptr);
     ASSERT_NE(second, 0u);
     EXPECT_EQ(glIsTexture(second), GL_TRUE);
     glBindTexture(GL_TEXTURE_2D, second);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 4);
-    EXPECT_EQ(loadTexture(file.c_str(), 0), second);
+    EXPECT_EQ(loadTexture(file.c_str(), 0, nullptr), second);
 }

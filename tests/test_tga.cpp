@@ -1,7 +1,7 @@
 // The TGA loader: pixel order and row reversal, the greyscale flags,
 // run-length packets, image IDs and colour maps, short files and how much
-// they may claim, the failure lines and the checkerboard that replaces a
-// failed picture (also on the bound texture).
+// they may claim, the lines the loader reports and the checkerboard that
+// replaces a failed picture (also on the bound texture).
 #include "assets/texture.h"
 #include "assets/tga.h"
 #include "support/test_window.h"
@@ -17,7 +17,7 @@ namespace {
 struct Loaded {
     int result = -1;
     TgaImage image{};
-    std::string output;
+    std::string line;  // what the loader reported
     Bytes pixels() const {
         return image.pixels ? Bytes(image.pixels, image.pixels + image.imageSize) : Bytes();
     }
@@ -27,7 +27,9 @@ Loaded load(const Bytes& file, std::uint32_t flags, const std::string& name = "p
     std::string path = scratchPath(name);
     writeFile(path, file);
     Loaded loaded;
-    loaded.output = captureStdout([&] { loaded.result = loadTga(path.c_str(), &loaded.image, flags); });
+    LoadReport report;
+    EXPECT_EQ(saidAside([&] { loaded.result = loadTga(path.c_str(), &loaded.image, flags, &report); }), "");
+    loaded.line = report.message;
     return loaded;
 }
 
@@ -78,7 +80,7 @@ TEST(Tga, TrueColourPixelsAreSwappedAndRowsReversed) {
                               Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18},
                           0);
         EXPECT_EQ(rgb.result, 1);
-        EXPECT_EQ(rgb.output, "");
+        EXPECT_EQ(rgb.line, "");
         EXPECT_EQ(rgb.image.glFormat, static_cast<GLenum>(GL_RGB));
         EXPECT_EQ(rgb.image.bytesPerPixel, 3);
         EXPECT_EQ(rgb.image.imageSize, 18);
@@ -109,7 +111,7 @@ TEST(Tga, GreyscaleNeedsAFlagAndLuminanceWins) {
     EXPECT_EQ(alpha.image.glFormat, static_cast<GLenum>(GL_ALPHA));
     Loaded neither = load(grey, TEXLOAD_4BIT, "grey.tga");
     EXPECT_EQ(neither.result, 0);
-    EXPECT_EQ(neither.output, "Must be LUMINANCE or ALPHA greyscale - " + scratchPath("grey.tga") + "\n");
+    EXPECT_EQ(neither.line, "Must be LUMINANCE or ALPHA greyscale - " + scratchPath("grey.tga"));
     expectCheckerboard(neither.image);
     for (Loaded* l : {&both, &alpha, &neither}) freeTgaPixels(&l->image);
 }
@@ -188,7 +190,7 @@ TEST(Tga, TheImageIdAndAColourMapAreSkipped) {
         Loaded plain = load(c.plain, TEXLOAD_LUMINANCE);
         Loaded dressed = load(c.dressed, TEXLOAD_LUMINANCE);
         EXPECT_EQ(dressed.result, 1);
-        EXPECT_EQ(dressed.output, "");
+        EXPECT_EQ(dressed.line, "");
         EXPECT_EQ(dressed.pixels(), plain.pixels());
         freeTgaPixels(&plain.image);
         freeTgaPixels(&dressed.image);
@@ -230,7 +232,7 @@ TEST(Tga, APictureMayNotClaimMoreThanItsFileCouldFill) {
     for (const Case& c : cases) {
         Loaded loaded = load(c.file, TEXLOAD_LUMINANCE, "claim.tga");
         std::string path = scratchPath("claim.tga");
-        EXPECT_EQ(loaded.output, c.line.empty() ? "" : c.line + " - " + path + "\n");
+        EXPECT_EQ(loaded.line, c.line.empty() ? "" : c.line + " - " + path);
         if (c.line == tooShort || c.line == runLength) {
             EXPECT_EQ(loaded.result, 0);
             expectCheckerboard(loaded.image);
@@ -246,7 +248,7 @@ TEST(Tga, APictureMayNotClaimMoreThanItsFileCouldFill) {
     }
 }
 
-TEST(Tga, FailuresPrintOneLineAndUploadTheCheckerboardToTheBoundTexture) {
+TEST(Tga, FailuresReportOneLineAndUploadTheCheckerboardToTheBoundTexture) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
     GLuint texture = 0;
@@ -254,8 +256,9 @@ TEST(Tga, FailuresPrintOneLineAndUploadTheCheckerboardToTheBoundTexture) {
     glBindTexture(GL_TEXTURE_2D, texture);
     TgaImage image{};
     std::string missing = scratchPath("missing.tga");
-    std::string out = captureStdout([&] { EXPECT_EQ(loadTga(missing.c_str(), &image, 0), 0); });
-    EXPECT_EQ(out, "File not found - " + missing + "\n");
+    LoadReport report;
+    EXPECT_EQ(saidAside([&] { EXPECT_EQ(loadTga(missing.c_str(), &image, 0, &report), 0); }), "");
+    EXPECT_EQ(report.message, "File not found - " + missing);
     expectCheckerboard(image);
     freeTgaPixels(&image);
 
@@ -294,7 +297,7 @@ TEST(Tga, FailuresPrintOneLineAndUploadTheCheckerboardToTheBoundTexture) {
     for (const Case& c : cases) {
         Loaded failed = load(c.file, c.flags, "bad.tga");
         EXPECT_EQ(failed.result, 0) << c.message;
-        EXPECT_EQ(failed.output, std::string(c.message) + " - " + scratchPath("bad.tga") + "\n");
+        EXPECT_EQ(failed.line, std::string(c.message) + " - " + scratchPath("bad.tga"));
         expectCheckerboard(failed.image);
         freeTgaPixels(&failed.image);
     }

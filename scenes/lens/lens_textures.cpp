@@ -10,6 +10,7 @@
 #include "assets/bmp.h"
 #include "scenes/lens/lens_parts.h"
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -18,8 +19,16 @@ namespace {
 // not read: the mipmap builder is always given 3 components.
 const GLint kInternalFormats[5] = {3, 4, 3, 3, 4};
 
-void complain(const std::string& text) {
-    if (showImageErrors) platform::showNotice(text.c_str());
+void complain(const std::string& text) { platform::showNotice(text.c_str()); }
+
+// loadBmp, with what it reports said as the demo has always said it: the
+// line naming the file and what exactly on stderr, then the notice.
+ImageRecord* loadPicture(const char* fileName) {
+    LoadReport report;
+    ImageRecord* image = loadBmp(fileName, &report);
+    if (!report.detail.empty()) std::fprintf(stderr, "%s\n", report.detail.c_str());
+    if (!report.message.empty()) complain(report.message);
+    return image;
 }
 
 std::string sizeOf(const ImageRecord* image) {
@@ -59,15 +68,15 @@ ImageRecord* usableOrCheckerboard(ImageRecord* image, const char* fileName, bool
 // centreTexture bound on the active unit, the unpack alignment as it was.
 void createLensSceneTextures() {
     ImageRecord* images[5] = {};
-    images[planeTexture] = usableOrCheckerboard(loadBmp("data/atomic2.bmp"),
+    images[planeTexture] = usableOrCheckerboard(loadPicture("data/atomic2.bmp"),
                                                 "data/atomic2.bmp", true);
     images[displacementMap] = newImage(kDisplacementSize, kDisplacementSize, 4);
-    images[lensTintTexture] = usableOrCheckerboard(loadBmp("data/lensblue.bmp"),
+    images[lensTintTexture] = usableOrCheckerboard(loadPicture("data/lensblue.bmp"),
                                                    "data/lensblue.bmp", false);
-    images[tunnelTexture] = usableOrCheckerboard(loadBmp("data/cool.bmp"), "data/cool.bmp",
+    images[tunnelTexture] = usableOrCheckerboard(loadPicture("data/cool.bmp"), "data/cool.bmp",
                                                  false);
     images[centreTexture] = newImage(kCentreSize, kCentreSize, 4);
-    ImageRecord* ff = loadBmp("data/ff.bmp");
+    ImageRecord* ff = loadPicture("data/ff.bmp");
 
     if (images[displacementMap]) fillDisplacementMap(images[displacementMap]);
     if (images[centreTexture]) {

@@ -3,7 +3,7 @@
 // the GL state the scene begins with, then the clock mark, the five solids
 // (the demo cannot start with one that cannot be read or is not a closed
 // surface, either) and the floor textures. A failure is said on stdout and
-// returned to the start-up.
+// returned to the start-up; what the loaders report is said on stdout too.
 #include "app/clock.h"
 #include "app/gl.h"
 #include "app/shader/shader.h"
@@ -54,11 +54,21 @@ std::string whyNotClosed(const Polyhedron* solid) {
     return "";
 }
 
-// loadPolyhedron, which says itself why a file cannot be read, and then the
-// same for a solid that cannot be shown, with a line in the loader's own
-// form. Null after either.
+// What a loader reports about a solid or a picture, as a line on stdout
+// (where the loaders' progress lines go too).
+void sayOnStdout(const LoadReport& report) {
+    if (report.message.empty()) return;
+    std::printf("%s\n", report.message.c_str());
+    std::fflush(stdout);
+}
+
+// loadPolyhedron, with its line saying why a file cannot be read, and then
+// the same for a solid that cannot be shown, in the loader's own form. Null
+// after either.
 Polyhedron* loadClosedSolid(const char* path) {
-    Polyhedron* solid = loadPolyhedron(path);
+    LoadReport report;
+    Polyhedron* solid = loadPolyhedron(path, &report);
+    sayOnStdout(report);
     if (!solid) return nullptr;
     const std::string why = whyNotClosed(solid);
     if (!why.empty()) {
@@ -67,6 +77,14 @@ Polyhedron* loadClosedSolid(const char* path) {
         return nullptr;
     }
     return solid;
+}
+
+// loadTexture, with its line about a failed or short picture.
+GLuint loadSceneTexture(const char* path, std::uint32_t flags) {
+    LoadReport report;
+    GLuint texture = loadTexture(path, flags, &report);
+    sayOnStdout(report);
+    return texture;
 }
 
 }  // namespace
@@ -147,9 +165,9 @@ int loadPolyhedraScene() {
     scene.secondarySolid = scene.solidTable[1];
 
     const std::uint32_t flags = TEXLOAD_COMPRESSED | TEXLOAD_ALPHA | 0x1;
-    scene.chessboardTexture = loadTexture("data/schach.tga", flags);
-    scene.scratchTexture = loadTexture("data/kratzer.tga", flags);
-    scene.logoTexture = loadTexture("data/amber_kite_nuts.tga", flags);
+    scene.chessboardTexture = loadSceneTexture("data/schach.tga", flags);
+    scene.scratchTexture = loadSceneTexture("data/kratzer.tga", flags);
+    scene.logoTexture = loadSceneTexture("data/amber_kite_nuts.tga", flags);
 
     scene.primarySolid->amplitude = 0.25f;
     scene.secondarySolid->amplitude = 0.4f;
