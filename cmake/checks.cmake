@@ -6,7 +6,7 @@
 # it elsewhere switch it on at run time.
 option(DEMO_GL_CHECKS "Check for GL errors after every frame" ${DEMO_SANITIZE})
 if(DEMO_GL_CHECKS)
-  target_compile_definitions(demo_core PRIVATE DEMO_GL_CHECKS=1)
+  target_compile_definitions(app PRIVATE DEMO_GL_CHECKS=1)
 endif()
 
 # LeakSanitizer checks at exit, after Mesa has unloaded its driver: what the
