@@ -12,12 +12,12 @@ namespace platform {
 std::string besideExecutable(const char* relative) {
     char* base = SDL_GetBasePath();
     if (!base) return {};
-    fs::path folder = (fs::path(base) / relative).lexically_normal();
+    fs::path folder = (fs::u8path(base) / relative).lexically_normal();
     SDL_free(base);
     // "/usr/share/orbita/" and "/usr/share/orbita" are the same folder; the
     // notice names it without the separator.
     if (!folder.has_filename() && folder.has_parent_path()) folder = folder.parent_path();
-    return folder.string();
+    return folder.u8string();
 }
 
 namespace {

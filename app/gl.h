@@ -6,4 +6,14 @@
 #pragma once
 
 #include <epoxy/gl.h>
+#ifdef _WIN32
+// Windows' <GL/glu.h> expects two macros of <windows.h>, which is kept out
+// of the program (its near/far/min/max macros clash with ordinary names).
+#ifndef WINGDIAPI
+#define WINGDIAPI __declspec(dllimport)
+#endif
+#ifndef CALLBACK
+#define CALLBACK __stdcall
+#endif
+#endif
 #include <GL/glu.h>

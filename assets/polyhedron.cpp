@@ -17,6 +17,22 @@ constexpr int kLineBufferSize = 4096;
 
 // Makes the "C" locale current for this thread while it lives, so that
 // "%f" reads and prints a decimal point whatever the user's locale says.
+#ifdef _WIN32
+// Windows has no per-thread locale objects: the thread is given a locale of
+// its own for the while, set to "C" for numbers, and both are put back.
+struct CLocaleScope {
+    int previousMode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+    std::string previous;
+    CLocaleScope() {
+        if (const char* name = setlocale(LC_NUMERIC, nullptr)) previous = name;
+        setlocale(LC_NUMERIC, "C");
+    }
+    ~CLocaleScope() {
+        if (!previous.empty()) setlocale(LC_NUMERIC, previous.c_str());
+        _configthreadlocale(previousMode);
+    }
+};
+#else
 struct CLocaleScope {
     locale_t previous = nullptr;
     CLocaleScope() {
@@ -27,6 +43,7 @@ struct CLocaleScope {
         if (previous) uselocale(previous);
     }
 };
+#endif
 
 // fgets as it behaves on a stream opened in text mode where a line ends in a
 // carriage return and a line feed: the pair arrives as one line feed, so such

@@ -9,6 +9,8 @@
 #include "demo/data_files.h"
 #include "demo/demo_state.h"
 
+#include <SDL_main.h>
+
 #include <string>
 
 int main(int, char**) {

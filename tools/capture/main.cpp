@@ -5,19 +5,24 @@
 #include "tools/capture/options.h"
 #include "tools/capture/video_output.h"
 
+#include <SDL_main.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
 // Output paths are taken from where the tool was started, before --chdir.
 std::string fromStart(const std::string& path) {
-    if (path.empty() || path[0] == '/') return path;
-    char here[4096];
-    if (!getcwd(here, sizeof here)) return path;
-    return std::string(here) + "/" + path;
+    namespace fs = std::filesystem;
+    const fs::path given = fs::u8path(path);
+    if (path.empty() || given.is_absolute()) return path;
+    std::error_code failure;
+    const fs::path here = fs::current_path(failure);
+    return failure ? path : (here / given).u8string();
 }
 
 }  // namespace
@@ -38,18 +43,26 @@ int main(int argc, char** argv) {
     options.videoPath = fromStart(options.videoPath);
     std::string ffmpeg;
     if (!options.videoPath.empty() && (ffmpeg = capture::findFfmpeg()).empty()) {
+#ifdef _WIN32
+        std::fprintf(stderr,
+                     "demo-capture: --video is not offered on Windows; capture the frames (--out) and the mix\n"
+                     "(--wav) and join them with ffmpeg.\n");
+#else
         std::fprintf(stderr,
                      "demo-capture: --video needs ffmpeg, which is not installed (not on PATH).\n"
                      "Install it (Debian: sudo apt-get install ffmpeg) or run scripts/video, which does.\n");
+#endif
         return 2;
     }
     // --chdir says where data/ is; without it, as the program: the working
     // folder's data/, else the data installed with the tool.
     std::string notice;
     if (!options.folder.empty()) {
-        if (chdir(options.folder.c_str()) != 0) {
+        std::error_code failure;
+        std::filesystem::current_path(std::filesystem::u8path(options.folder), failure);
+        if (failure) {
             std::fprintf(stderr, "demo-capture: %s: cannot go there (%s)\n", options.folder.c_str(),
-                         std::strerror(errno));
+                         failure.message().c_str());
             return 2;
         }
     } else if (!platform::enterDataFolder("data", demoDataFiles(), platform::besideExecutable(DEMO_DATA_FROM_PROGRAM), notice)) {

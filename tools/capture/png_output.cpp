@@ -7,25 +7,21 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
-#include <sys/stat.h>
+#include <system_error>
 
 namespace capture {
 namespace {
 
 bool makeFolder(const std::string& folder, std::string& error) {
-    std::string path;
-    for (std::size_t i = 0; i <= folder.size(); ++i) {
-        if (i == folder.size() || (folder[i] == '/' && i > 0)) {
-            path = folder.substr(0, i);
-            if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-                error = path + ": cannot make the folder (" + std::strerror(errno) + ")";
-                return false;
-            }
-        }
+    std::error_code failure;
+    std::filesystem::create_directories(std::filesystem::u8path(folder), failure);
+    if (failure) {
+        error = folder + ": cannot make the folder (" + failure.message() + ")";
+        return false;
     }
-    struct stat info;
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (!std::filesystem::is_directory(std::filesystem::u8path(folder), failure)) {
         error = folder + ": not a folder";
         return false;
     }

@@ -1,6 +1,20 @@
 // The video output through ffmpeg; see video_output.h.
 #include "tools/capture/video_output.h"
 
+#ifdef _WIN32
+
+// Windows has no posix_spawn or pipes of this kind; the Windows build
+// captures PNG frames and the mix, which ffmpeg joins as scripts/video does.
+namespace capture {
+
+std::string findFfmpeg() { return ""; }
+
+FrameOutput videoOutput(const std::string&, int, const std::string&) { return FrameOutput{}; }
+
+}  // namespace capture
+
+#else
+
 #include "app/sound/sound.h"
 
 #include <fcntl.h>
@@ -208,3 +222,5 @@ FrameOutput videoOutput(const std::string& path, int fps, const std::string& ffm
 }
 
 }  // namespace capture
+
+#endif

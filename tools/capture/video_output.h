@@ -10,7 +10,8 @@
 // picture and sound end together; both start at 0.
 //
 // ffmpeg is not part of the build: it is looked up on PATH when the output
-// is asked for, and its absence is said plainly before anything runs.
+// is asked for, and its absence is said plainly before anything runs. The
+// Windows build has no video output (findFfmpeg finds nothing there).
 #pragma once
 
 #include "tools/capture/frame_output.h"
