@@ -4,8 +4,11 @@
 #include "app/clock.h"
 #include "app/gl.h"
 #include "app/notice.h"
+#include "app/present.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 std::int32_t viewWidth = 0, viewHeight = 0;
 WindowStats windowStats;
@@ -19,14 +22,27 @@ struct LiveContext {
 };
 LiveContext live;
 std::uint64_t contextsMade = 0;
+// The display the last window was on when it was torn down: the next one,
+// fullscreen or not, comes up there (F1 on a window moved to another
+// display switches that display).
+int lastDisplay = 0;
+
+int nextDisplay() {
+    return lastDisplay >= 0 && lastDisplay < SDL_GetNumVideoDisplays() ? lastDisplay : 0;
+}
 
 bool fixedSize() { return platform::backends().sizing == platform::WindowSizing::fixed; }
 
-bool displayModeMatches(const SDL_DisplayMode& mode, int width, int height, int bits) {
-    // A 32-bit request is met by any mode with four bytes per pixel (SDL
-    // reports X11's 24-bit-in-32 modes as 24 bits per pixel).
-    int modeBits = SDL_BYTESPERPIXEL(mode.format) * 8;
-    return mode.w == width && mode.h == height && modeBits >= bits;
+// The mode to ask for on `display`: chooseDisplayMode among those it offers.
+bool modeToAskFor(int display, int width, int height, int bits, SDL_DisplayMode* mode) {
+    std::vector<SDL_DisplayMode> offered;
+    const int count = SDL_GetNumDisplayModes(display);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode one;
+        if (SDL_GetDisplayMode(display, i, &one) == 0) offered.push_back(one);
+    }
+    return chooseDisplayMode(offered.data(), static_cast<int>(offered.size()), width, height, bits,
+                             mode);
 }
 
 // Vertical sync on the new context (each context starts with the driver's
@@ -39,6 +55,39 @@ void requestVerticalSync() {
     windowStats.swapInterval = SDL_GL_GetSwapInterval();
 }
 
+// Judged by the window as granted, not by the display's mode: on Wayland
+// the display goes on reporting the output's own mode while the window has
+// the one asked for, emulated. A window that is fullscreen at any size will
+// do; the frame is fitted to its drawable (present.h).
+bool fullscreenGranted(SDL_Window* window, int width, int height) {
+    if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)) return false;
+    int drawableWidth = 0, drawableHeight = 0;
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    if (drawableWidth <= 0 || drawableHeight <= 0) return false;
+    // The mode's size while the display shows another: the server scales the
+    // window to its output and may stretch the frame's shape across a wider
+    // one (SDL on Wayland does). The output's own size instead, then, where
+    // the frame is scaled at its shape.
+    SDL_DisplayMode current;
+    const int display = SDL_GetWindowDisplayIndex(window);
+    if (drawableWidth == width && drawableHeight == height &&
+        SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &current) == 0 &&
+        (current.w != width || current.h != height)) {
+        return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    }
+    return true;
+}
+
+// The frame's target and the viewport for the drawable as it is now.
+void followDrawable(AppWindow* appWindow) {
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(appWindow->window, &width, &height);
+    if (appWindow->fullscreen == 1 && SDL_GL_GetCurrentContext()) {
+        platform::fitFrameToDrawable(appWindow->width, appWindow->height, width, height);
+    }
+    reshapeGL(width, height);
+}
+
 // Releases what a failed build acquired: the context is gone already.
 int undoBuild(AppWindow* appWindow) {
     if (appWindow->window) SDL_DestroyWindow(appWindow->window);
@@ -48,14 +97,29 @@ int undoBuild(AppWindow* appWindow) {
 
 }  // namespace
 
+bool displayModeMatches(const SDL_DisplayMode& mode, int width, int height, int bits) {
+    // A 32-bit request is met by any mode with four bytes per pixel (SDL
+    // reports X11's 24-bit-in-32 modes as 24 bits per pixel).
+    int modeBits = SDL_BYTESPERPIXEL(mode.format) * 8;
+    return mode.w == width && mode.h == height && modeBits >= bits;
+}
+
+bool chooseDisplayMode(const SDL_DisplayMode* offered, int count, int width, int height, int bits,
+                       SDL_DisplayMode* chosen) {
+    // SDL reports a rate in whole hertz, 59.94 Hz as 59 or 60.
+    auto nearSixty = [](const SDL_DisplayMode& mode) { return std::abs(mode.refresh_rate - 60) <= 1; };
+    const SDL_DisplayMode* best = nullptr;
+    for (int i = 0; i < count; ++i) {
+        if (!displayModeMatches(offered[i], width, height, bits)) continue;
+        if (!best || (nearSixty(offered[i]) && !nearSixty(*best))) best = &offered[i];
+    }
+    if (best) *chosen = *best;
+    return best != nullptr;
+}
+
 int changeScreenResolution(int width, int height, int bits) {
-    SDL_DisplayMode wanted;
-    SDL_zero(wanted);
-    wanted.w = width;
-    wanted.h = height;
-    SDL_DisplayMode closest;
-    if (!SDL_GetClosestDisplayMode(0, &wanted, &closest)) return 0;
-    return displayModeMatches(closest, width, height, bits) ? 1 : 0;
+    SDL_DisplayMode mode;
+    return modeToAskFor(nextDisplay(), width, height, bits, &mode) ? 1 : 0;
 }
 
 int createGLWindow(AppWindow* appWindow) {
@@ -69,10 +133,17 @@ int createGLWindow(AppWindow* appWindow) {
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 1);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    const int display = nextDisplay();
+    SDL_Rect bounds{0, 0, 0, 0};
+    SDL_GetDisplayBounds(display, &bounds);
+    SDL_DisplayMode mode;
+    SDL_zero(mode);
+    // Everything is sized by the drawable, in pixels: on a scaled desktop the
+    // window's own size is in points.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
     if (appWindow->fullscreen == 1) {
-        if (changeScreenResolution(appWindow->width, appWindow->height,
-                                   appWindow->bitsPerPixel & 0xFF)) {
+        if (modeToAskFor(display, appWindow->width, appWindow->height,
+                         appWindow->bitsPerPixel & 0xFF, &mode)) {
             SDL_ShowCursor(SDL_DISABLE);
             flags |= SDL_WINDOW_FULLSCREEN | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_BORDERLESS;
         } else {
@@ -84,33 +155,23 @@ int createGLWindow(AppWindow* appWindow) {
         flags |= SDL_WINDOW_RESIZABLE;
     }
 
-    appWindow->window = SDL_CreateWindow(appWindow->title, 0, 0, appWindow->width,
+    appWindow->window = SDL_CreateWindow(appWindow->title, bounds.x, bounds.y, appWindow->width,
                                          appWindow->height, flags);
     if (!appWindow->window) return 0;
 
     if (flags & SDL_WINDOW_FULLSCREEN) {
-        // The switch itself happens when the window becomes fullscreen; check
-        // the mode actually in force, since some servers accept the request
-        // and keep their mode.
-        SDL_DisplayMode mode;
-        SDL_zero(mode);
-        mode.w = appWindow->width;
-        mode.h = appWindow->height;
+        // The switch itself happens when the window is shown.
         SDL_SetWindowDisplayMode(appWindow->window, &mode);
-        SDL_DisplayMode current;
-        int display = SDL_GetWindowDisplayIndex(appWindow->window);
         SDL_ShowWindow(appWindow->window);
-        if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &current) != 0 ||
-            !displayModeMatches(current, appWindow->width, appWindow->height,
-                                appWindow->bitsPerPixel & 0xFF)) {
+        if (!fullscreenGranted(appWindow->window, appWindow->width, appWindow->height)) {
             SDL_DestroyWindow(appWindow->window);
             SDL_ShowCursor(SDL_ENABLE);
             platform::showNotice("Mode Switch Failed.\nRunning In Windowed Mode.");
             appWindow->fullscreen = 0;
-            appWindow->window = SDL_CreateWindow(appWindow->title, 0, 0, appWindow->width,
-                                                 appWindow->height,
-                                                 SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN |
-                                                     (fixedSize() ? 0 : SDL_WINDOW_RESIZABLE));
+            appWindow->window = SDL_CreateWindow(
+                appWindow->title, bounds.x, bounds.y, appWindow->width, appWindow->height,
+                SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI |
+                    (fixedSize() ? 0 : SDL_WINDOW_RESIZABLE));
             if (!appWindow->window) return 0;
         }
     }
@@ -137,10 +198,8 @@ int createGLWindow(AppWindow* appWindow) {
     if (appWindow->fullscreen != 1 && !fixedSize()) SDL_MaximizeWindow(appWindow->window);
     SDL_DisableScreenSaver();
 
-    int clientWidth = 0, clientHeight = 0;
-    SDL_GL_GetDrawableSize(appWindow->window, &clientWidth, &clientHeight);
     appWindow->visible = 1;
-    reshapeGL(clientWidth, clientHeight);
+    followDrawable(appWindow);
 
     std::memset(appWindow->keys, 0, sizeof *appWindow->keys);
     appWindow->lastTickCount = platform::tickCount();
@@ -151,6 +210,9 @@ int createGLWindow(AppWindow* appWindow) {
 int destroyGLWindow(AppWindow* appWindow) {
     if (appWindow->window) {
         platform::setNoticeWindow(nullptr);
+        const int display = SDL_GetWindowDisplayIndex(appWindow->window);
+        if (display >= 0) lastDisplay = display;
+        platform::drawDirect();  // the offscreen frame goes with its context
         SDL_GL_MakeCurrent(appWindow->window, nullptr);
         if (appWindow->glContext) SDL_GL_DeleteContext(appWindow->glContext);
         if (live.context == appWindow->glContext) live = LiveContext{};
@@ -226,16 +288,13 @@ void windowProc(AppWindow* appWindow, const SDL_Event& event) {
             case SDL_WINDOWEVENT_SIZE_CHANGED:
                 if (SDL_GetWindowFlags(appWindow->window) & SDL_WINDOW_MINIMIZED) break;
                 appWindow->visible = 1;
-                reshapeGL(event.window.data1, event.window.data2);
+                followDrawable(appWindow);  // the event's size is in points
                 break;
             case SDL_WINDOWEVENT_RESTORED:
-            case SDL_WINDOWEVENT_MAXIMIZED: {
-                int width = 0, height = 0;
-                SDL_GL_GetDrawableSize(appWindow->window, &width, &height);
+            case SDL_WINDOWEVENT_MAXIMIZED:
                 appWindow->visible = 1;
-                reshapeGL(width, height);
+                followDrawable(appWindow);
                 break;
-            }
             case SDL_WINDOWEVENT_MINIMIZED:
                 appWindow->visible = 0;
                 break;
@@ -285,10 +344,13 @@ void reshapeGL(int width, int height) {
     // stored size changes and the build sets the projection again.
     if (!SDL_GL_GetCurrentContext()) return;
 
-    glViewport(0, 0, width, height);
+    // The frame's own area: the whole drawable, unless a fullscreen frame is
+    // drawn at the mode's size in a drawable of another (present.h).
+    const platform::FrameArea area = platform::frameArea(width, height);
+    glViewport(area.x, area.y, area.width, area.height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    appCallbacks().projection(width, height);
+    appCallbacks().projection(area.width, area.height);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
