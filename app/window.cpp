@@ -55,27 +55,31 @@ void requestVerticalSync() {
     windowStats.swapInterval = SDL_GL_GetSwapInterval();
 }
 
-// Judged by the window as granted, not by the display's mode: on Wayland
-// the display goes on reporting the output's own mode while the window has
-// the one asked for, emulated. A window that is fullscreen at any size will
-// do; the frame is fitted to its drawable (present.h).
-bool fullscreenGranted(SDL_Window* window, int width, int height) {
-    if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)) return false;
-    int drawableWidth = 0, drawableHeight = 0;
-    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
-    if (drawableWidth <= 0 || drawableHeight <= 0) return false;
+// What a fullscreen window was granted, judged by the window and not by the
+// display's mode: on Wayland the display goes on reporting the output's own
+// mode while the window has the one asked for, emulated.
+enum class Granted {
+    fullscreen,  // at any size: the frame is fitted to its drawable (present.h)
     // The mode's size while the display shows another: the server scales the
     // window to its output and may stretch the frame's shape across a wider
-    // one (SDL on Wayland does). The output's own size instead, then, where
-    // the frame is scaled at its shape.
+    // one (SDL on Wayland does).
+    scaledByServer,
+    refused,  // not fullscreen at all
+};
+
+Granted judgeFullscreen(SDL_Window* window, int width, int height) {
+    if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)) return Granted::refused;
+    int drawableWidth = 0, drawableHeight = 0;
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    if (drawableWidth <= 0 || drawableHeight <= 0) return Granted::refused;
     SDL_DisplayMode current;
     const int display = SDL_GetWindowDisplayIndex(window);
     if (drawableWidth == width && drawableHeight == height &&
         SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &current) == 0 &&
         (current.w != width || current.h != height)) {
-        return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+        return Granted::scaledByServer;
     }
-    return true;
+    return Granted::fullscreen;
 }
 
 // The frame's target and the viewport for the drawable as it is now.
@@ -163,7 +167,18 @@ int createGLWindow(AppWindow* appWindow) {
         // The switch itself happens when the window is shown.
         SDL_SetWindowDisplayMode(appWindow->window, &mode);
         SDL_ShowWindow(appWindow->window);
-        if (!fullscreenGranted(appWindow->window, appWindow->width, appWindow->height)) {
+        Granted granted = judgeFullscreen(appWindow->window, appWindow->width, appWindow->height);
+        if (granted == Granted::scaledByServer) {
+            // The output's own size instead (a window made so has it from
+            // the start), where the frame is scaled at its shape.
+            SDL_DestroyWindow(appWindow->window);
+            appWindow->window = SDL_CreateWindow(appWindow->title, bounds.x, bounds.y, appWindow->width,
+                                                 appWindow->height, flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
+            if (!appWindow->window) return 0;
+            SDL_ShowWindow(appWindow->window);
+            granted = judgeFullscreen(appWindow->window, appWindow->width, appWindow->height);
+        }
+        if (granted != Granted::fullscreen) {
             SDL_DestroyWindow(appWindow->window);
             SDL_ShowCursor(SDL_ENABLE);
             platform::showNotice("Mode Switch Failed.\nRunning In Windowed Mode.");
