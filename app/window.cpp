@@ -86,7 +86,9 @@ Granted judgeFullscreen(SDL_Window* window, int width, int height) {
 void followDrawable(AppWindow* appWindow) {
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(appWindow->window, &width, &height);
-    if (appWindow->fullscreen == 1 && SDL_GL_GetCurrentContext()) {
+    if (appWindow->fullscreen != 1) {
+        platform::drawDirect();  // a window's frame follows the window
+    } else if (SDL_GL_GetCurrentContext()) {
         platform::fitFrameToDrawable(appWindow->width, appWindow->height, width, height);
     }
     reshapeGL(width, height);

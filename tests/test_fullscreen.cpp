@@ -157,6 +157,24 @@ TEST(Fullscreen, TheOffscreenFrameIsScaledIntoTheMiddleAndTheStateIsPutBack) {
     EXPECT_EQ(viewport[2], 400);
 }
 
+// A driver without framebuffer objects (Mesa told to offer GL 2.1 and no
+// GL_ARB_framebuffer_object) draws the frame straight into the middle.
+TEST(Fullscreen, WithoutFramebufferObjectsTheFrameIsDrawnInACentredViewport) {
+    setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
+    setenv("MESA_EXTENSION_OVERRIDE", "-GL_ARB_framebuffer_object", 1);
+    TestWindow w(400, 240);
+    ASSERT_TRUE(w.ok);
+    ASSERT_LT(epoxy_gl_version(), 30) << "the driver ignored the override";
+    EXPECT_EQ(platform::fitFrameToDrawable(64, 48, 400, 240), platform::FrameTarget::letterbox);
+    reshapeGL(400, 240);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{40, 0, 320, 240}));
+    platform::beginFrame();
+    platform::finishFrame(w.appWindow.window);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 // weston nested in an Xvfb at 1920 x 1080, with XWayland.
 struct OnWeston : ::testing::Test {
     std::unique_ptr<WestonDesktop> desktop;
