@@ -4,19 +4,19 @@
 // window's size. A fullscreen window is not always granted at the mode asked
 // for: XWayland gives the output's whole size, a server may accept a switch
 // and keep its own mode, and on Wayland the compositor would stretch a 4:3
-// mode across a wide output (the window module then asks for the output's
-// size instead). There the frame is still drawn at the mode's size, into a
-// framebuffer object with depth and stencil, and presenting scales it into
-// the back buffer, centred at its own shape with black at the sides: the
-// picture and the drawing cost of a real switch. A driver without
-// framebuffer objects draws the frame straight into a centred viewport of
-// that shape instead: the same picture, at the drawable's pixel count.
+// mode across a wide output. There the window module takes the output's own
+// size, and the frame is still drawn at the mode's size, into a framebuffer
+// object with depth and stencil; presenting scales it into the back buffer,
+// centred at its own shape with black at the sides: the picture and the
+// drawing cost of a real switch. Such a window's own framebuffer has colour
+// only: nothing draws there but the scaling, and Mesa's llvmpipe scales into
+// a framebuffer without depth or stencil at a fraction of the cost.
 //
 // The window module chooses the target on every build and size change and
 // releases it before its context goes; runFrame brackets each frame's drawing
-// with beginFrame and finishFrame. The framebuffer object and its
-// renderbuffers belong to this module and to the GL context they were made
-// in. Main thread only.
+// with beginFrame and finishFrame. The framebuffer object, its attachments
+// and the scaling program belong to this module and to the GL context they
+// were made in. Main thread only.
 #pragma once
 
 #include <SDL.h>
@@ -31,7 +31,6 @@ struct FrameArea {
 enum class FrameTarget {
     direct,     // the back buffer, whole
     offscreen,  // a framebuffer object of the frame's size, scaled on presenting
-    letterbox,  // the back buffer, a centred viewport of the frame's shape
 };
 
 // The largest area of the frame's shape that fits the drawable, centred
@@ -39,14 +38,19 @@ enum class FrameTarget {
 // or drawable.
 FrameArea fitFrame(int frameWidth, int frameHeight, int drawableWidth, int drawableHeight);
 
+// Whether the current context can draw a frame offscreen (GL 3.0 or
+// GL_ARB_framebuffer_object).
+bool canDrawOffscreen();
+
 // A fullscreen frame of frameWidth x frameHeight on a drawable of the given
-// size: direct where they are equal, else offscreen (made or remade as
-// needed), or letterbox where the driver has no framebuffer objects or the
-// one made is incomplete. Needs the window's context current.
-FrameTarget fitFrameToDrawable(int frameWidth, int frameHeight, int drawableWidth,
-                               int drawableHeight);
+// size: direct where they are equal and the back buffer has the depth and
+// stencil the scenes need, else offscreen (made or remade as needed). Direct
+// also where the framebuffer object cannot be made. Needs the window's
+// context current.
+FrameTarget fitFrameToDrawable(int frameWidth, int frameHeight, int drawableWidth, int drawableHeight,
+                               bool backBufferHasDepth);
 // Back to drawing straight into the whole back buffer (windows, tear-down),
-// releasing the framebuffer object while its context is still current.
+// releasing the offscreen frame while its context is still current.
 void drawDirect();
 FrameTarget frameTarget();
 
@@ -60,9 +64,10 @@ void beginFrame();
 // Expects: what the frame's drawing left, with beginFrame's binding. Leaves:
 // the window's framebuffer bound for drawing and reading, its back buffer
 // holding the frame (when offscreen: cleared to opaque black and the frame
-// scaled into fitFrame's area, linearly filtered). The clear colour, colour
-// mask and scissor test it sets for that are put back as they were; the
-// viewport, matrices and every other state are untouched.
+// scaled into fitFrame's area, linearly filtered). Everything it sets for
+// that is put back as the frame's drawing left it: the current program, the
+// active texture unit and its 2D binding, the enables, viewport, clear colour
+// and colour mask (pushed and popped as attribute groups).
 void finishFrame(SDL_Window* window);
 
 }  // namespace platform

@@ -27,6 +27,10 @@ std::uint64_t contextsMade = 0;
 // display switches that display).
 int lastDisplay = 0;
 
+// Whether the window built last asked for depth and stencil (a window whose
+// frame is drawn offscreen has colour only).
+bool windowHasDepth = true;
+
 int nextDisplay() {
     return lastDisplay >= 0 && lastDisplay < SDL_GetNumVideoDisplays() ? lastDisplay : 0;
 }
@@ -59,7 +63,8 @@ void requestVerticalSync() {
 // display's mode: on Wayland the display goes on reporting the output's own
 // mode while the window has the one asked for, emulated.
 enum class Granted {
-    fullscreen,  // at any size: the frame is fitted to its drawable (present.h)
+    modeSize,   // the mode's size: a real switch, drawn directly
+    otherSize,  // fullscreen at another size (XWayland: the output's)
     // The mode's size while the display shows another: the server scales the
     // window to its output and may stretch the frame's shape across a wider
     // one (SDL on Wayland does).
@@ -72,14 +77,14 @@ Granted judgeFullscreen(SDL_Window* window, int width, int height) {
     int drawableWidth = 0, drawableHeight = 0;
     SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
     if (drawableWidth <= 0 || drawableHeight <= 0) return Granted::refused;
+    if (drawableWidth != width || drawableHeight != height) return Granted::otherSize;
     SDL_DisplayMode current;
     const int display = SDL_GetWindowDisplayIndex(window);
-    if (drawableWidth == width && drawableHeight == height &&
-        SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &current) == 0 &&
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &current) == 0 &&
         (current.w != width || current.h != height)) {
         return Granted::scaledByServer;
     }
-    return Granted::fullscreen;
+    return Granted::modeSize;
 }
 
 // The frame's target and the viewport for the drawable as it is now.
@@ -89,7 +94,7 @@ void followDrawable(AppWindow* appWindow) {
     if (appWindow->fullscreen != 1) {
         platform::drawDirect();  // a window's frame follows the window
     } else if (SDL_GL_GetCurrentContext()) {
-        platform::fitFrameToDrawable(appWindow->width, appWindow->height, width, height);
+        platform::fitFrameToDrawable(appWindow->width, appWindow->height, width, height, windowHasDepth);
     }
     reshapeGL(width, height);
 }
@@ -99,6 +104,50 @@ int undoBuild(AppWindow* appWindow) {
     if (appWindow->window) SDL_DestroyWindow(appWindow->window);
     appWindow->window = nullptr;
     return 0;
+}
+
+// Pixel format: double-buffered RGBA with, unless the frame is drawn
+// offscreen, >= 16 depth bits and >= 1 stencil bit. Applies to the windows
+// made from now on (X11 picks the visual, EGL its config, with the window).
+void requestPixelFormat(bool withDepth) {
+    windowHasDepth = withDepth;
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, withDepth ? 16 : 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, withDepth ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+}
+
+// The fullscreen window given up for an ordinary one, with the notice; the
+// old window is gone already or destroyed here. False when none was made.
+bool fallBackToWindow(AppWindow* appWindow, const SDL_Rect& bounds) {
+    if (appWindow->window) SDL_DestroyWindow(appWindow->window);
+    SDL_ShowCursor(SDL_ENABLE);
+    platform::showNotice("Mode Switch Failed.\nRunning In Windowed Mode.");
+    appWindow->fullscreen = 0;
+    requestPixelFormat(true);
+    appWindow->window = SDL_CreateWindow(appWindow->title, bounds.x, bounds.y, appWindow->width,
+                                         appWindow->height,
+                                         SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI |
+                                             (fixedSize() ? 0 : SDL_WINDOW_RESIZABLE));
+    return appWindow->window != nullptr;
+}
+
+// The window's context, current and numbered; false (nothing kept) when it
+// cannot be made.
+bool makeContext(AppWindow* appWindow) {
+    appWindow->glContext = SDL_GL_CreateContext(appWindow->window);
+    if (!appWindow->glContext) return false;
+    if (SDL_GL_MakeCurrent(appWindow->window, appWindow->glContext) != 0) {
+        SDL_GL_DeleteContext(appWindow->glContext);
+        appWindow->glContext = nullptr;
+        return false;
+    }
+    live = LiveContext{appWindow->glContext, ++contextsMade};
+    return true;
 }
 
 }  // namespace
@@ -129,15 +178,7 @@ int changeScreenResolution(int width, int height, int bits) {
 }
 
 int createGLWindow(AppWindow* appWindow) {
-    // Pixel format: double-buffered RGBA, >= 16 depth bits, >= 1 stencil bit.
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    requestPixelFormat(true);
 
     const int display = nextDisplay();
     SDL_Rect bounds{0, 0, 0, 0};
@@ -170,37 +211,35 @@ int createGLWindow(AppWindow* appWindow) {
         SDL_SetWindowDisplayMode(appWindow->window, &mode);
         SDL_ShowWindow(appWindow->window);
         Granted granted = judgeFullscreen(appWindow->window, appWindow->width, appWindow->height);
-        if (granted == Granted::scaledByServer) {
-            // The output's own size instead (a window made so has it from
-            // the start), where the frame is scaled at its shape.
+        if (granted == Granted::otherSize || granted == Granted::scaledByServer) {
+            // The frame is drawn offscreen at the mode's size and scaled in
+            // (present.h): the mode switch gains nothing, so the output's own
+            // size (a window made so has it from the start), with a colour-only
+            // framebuffer.
             SDL_DestroyWindow(appWindow->window);
+            requestPixelFormat(false);
             appWindow->window = SDL_CreateWindow(appWindow->title, bounds.x, bounds.y, appWindow->width,
                                                  appWindow->height, flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
             if (!appWindow->window) return 0;
             SDL_ShowWindow(appWindow->window);
-            granted = judgeFullscreen(appWindow->window, appWindow->width, appWindow->height);
+            granted = judgeFullscreen(appWindow->window, appWindow->width, appWindow->height) ==
+                              Granted::otherSize
+                          ? Granted::otherSize
+                          : Granted::refused;
         }
-        if (granted != Granted::fullscreen) {
-            SDL_DestroyWindow(appWindow->window);
-            SDL_ShowCursor(SDL_ENABLE);
-            platform::showNotice("Mode Switch Failed.\nRunning In Windowed Mode.");
-            appWindow->fullscreen = 0;
-            appWindow->window = SDL_CreateWindow(
-                appWindow->title, bounds.x, bounds.y, appWindow->width, appWindow->height,
-                SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI |
-                    (fixedSize() ? 0 : SDL_WINDOW_RESIZABLE));
-            if (!appWindow->window) return 0;
-        }
+        if (granted == Granted::refused && !fallBackToWindow(appWindow, bounds)) return 0;
     }
 
-    appWindow->glContext = SDL_GL_CreateContext(appWindow->window);
-    if (!appWindow->glContext) return undoBuild(appWindow);
-    if (SDL_GL_MakeCurrent(appWindow->window, appWindow->glContext) != 0) {
+    if (!makeContext(appWindow)) return undoBuild(appWindow);
+    // Only a frame drawn offscreen fits a colour-only window; without
+    // framebuffer objects, a window as for any refused switch.
+    if (!windowHasDepth && !platform::canDrawOffscreen()) {
+        SDL_GL_MakeCurrent(appWindow->window, nullptr);
         SDL_GL_DeleteContext(appWindow->glContext);
         appWindow->glContext = nullptr;
-        return undoBuild(appWindow);
+        live = LiveContext{};
+        if (!fallBackToWindow(appWindow, bounds) || !makeContext(appWindow)) return undoBuild(appWindow);
     }
-    live = LiveContext{appWindow->glContext, ++contextsMade};
 
     if (platform::backends().pacedByDisplay) {
         requestVerticalSync();
