@@ -27,8 +27,9 @@ std::uint64_t contextsMade = 0;
 // display switches that display).
 int lastDisplay = 0;
 
-// Whether the window built last asked for depth and stencil (a window whose
-// frame is drawn offscreen has colour only).
+// Whether the window built last has depth and stencil (what it asked for
+// until its context is made, then what it got); a window whose frame is drawn
+// offscreen has colour only.
 bool windowHasDepth = true;
 
 int nextDisplay() {
@@ -107,8 +108,8 @@ int undoBuild(AppWindow* appWindow) {
 }
 
 // Pixel format: double-buffered RGBA with, unless the frame is drawn
-// offscreen, >= 16 depth bits and >= 1 stencil bit. Applies to the windows
-// made from now on (X11 picks the visual, EGL its config, with the window).
+// offscreen, >= 16 depth bits and >= 1 stencil bit. EGL (Wayland) takes it
+// when a window is made, X11 when its context is.
 void requestPixelFormat(bool withDepth) {
     windowHasDepth = withDepth;
     SDL_GL_ResetAttributes();
@@ -211,11 +212,12 @@ int createGLWindow(AppWindow* appWindow) {
         SDL_SetWindowDisplayMode(appWindow->window, &mode);
         SDL_ShowWindow(appWindow->window);
         Granted granted = judgeFullscreen(appWindow->window, appWindow->width, appWindow->height);
-        if (granted == Granted::otherSize || granted == Granted::scaledByServer) {
-            // The frame is drawn offscreen at the mode's size and scaled in
-            // (present.h): the mode switch gains nothing, so the output's own
-            // size (a window made so has it from the start), with a colour-only
-            // framebuffer.
+        // Both draw the frame offscreen at the mode's size and scale it in
+        // (present.h), so the window's own framebuffer needs no depth or
+        // stencil.
+        if (granted == Granted::scaledByServer) {
+            // The output's own size instead (a window made so has it from
+            // the start); the mode switch gains nothing.
             SDL_DestroyWindow(appWindow->window);
             requestPixelFormat(false);
             appWindow->window = SDL_CreateWindow(appWindow->title, bounds.x, bounds.y, appWindow->width,
@@ -226,11 +228,27 @@ int createGLWindow(AppWindow* appWindow) {
                               Granted::otherSize
                           ? Granted::otherSize
                           : Granted::refused;
+        } else if (granted == Granted::otherSize) {
+            // The window stays (making it again races a window manager that
+            // is still busy with it); X11 takes the framebuffer from the
+            // context's configuration.
+            requestPixelFormat(false);
         }
         if (granted == Granted::refused && !fallBackToWindow(appWindow, bounds)) return 0;
     }
 
-    if (!makeContext(appWindow)) return undoBuild(appWindow);
+    bool made = makeContext(appWindow);
+    if (!made && !windowHasDepth) {  // a driver that wants the window's own configuration
+        requestPixelFormat(true);
+        made = makeContext(appWindow);
+    }
+    if (!made) return undoBuild(appWindow);
+    // What the window's framebuffer really has decides whether the frame may
+    // be drawn straight into it.
+    GLint depthBits = 0, stencilBits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+    windowHasDepth = depthBits > 0 && stencilBits > 0;
     // Only a frame drawn offscreen fits a colour-only window; without
     // framebuffer objects, a window as for any refused switch.
     if (!windowHasDepth && !platform::canDrawOffscreen()) {
@@ -239,6 +257,7 @@ int createGLWindow(AppWindow* appWindow) {
         appWindow->glContext = nullptr;
         live = LiveContext{};
         if (!fallBackToWindow(appWindow, bounds) || !makeContext(appWindow)) return undoBuild(appWindow);
+        windowHasDepth = true;
     }
 
     if (platform::backends().pacedByDisplay) {

@@ -241,22 +241,27 @@ struct OnWeston : ::testing::Test {
             settings.push_back(std::string("ASAN_OPTIONS=") + options + ":detect_leaks=0");
         const double launched = secondsNow();
         Background program({"sh", "-c", "exec \"$0\" 2>\"$1\"", demo, errors}, settings, scratch.path + "/stdout.log");
-        const auto said = [&] {
-            std::ifstream in(errors);
+        const auto said = [&](const std::string& path) {
+            std::ifstream in(path);
             return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        };
+        const auto outputs = [&] {
+            const std::string out = said(scratch.path + "/stdout.log");
+            return "the demo's stderr: " + said(errors) + "\nthe end of its stdout: " +
+                   out.substr(out.size() > 1500 ? out.size() - 1500 : 0) + "\nweston's log: " + desktop->log();
         };
 
         // Once a second: reading the whole screen keeps weston's X server busy.
         std::string seen = "nothing read";
         for (int tries = 0; tries < 60 && !(seen = pictureAt4By3(desktop->outer->name)).empty(); ++tries)
             sleepSeconds(1.0);
-        ASSERT_EQ(seen, "") << "the demo's stderr: " << said();
+        ASSERT_EQ(seen, "") << outputs();
         sleepSeconds(10.0);
-        ASSERT_TRUE(program.running()) << "the demo ended early; its stderr: " << said();
+        ASSERT_TRUE(program.running()) << "the demo ended early; " << outputs();
         EXPECT_EQ(pictureAt4By3(desktop->outer->name), "");
         sleepSeconds(std::max(0.0, 20.0 - (secondsNow() - launched)));
         EXPECT_EQ(program.stop(SIGTERM, 30.0), 0);
-        const std::string text = said();
+        const std::string text = said(errors);
         EXPECT_EQ(text.find("Error:"), std::string::npos) << text;  // a notice
         EXPECT_EQ(text.find("GL error"), std::string::npos) << text;
 

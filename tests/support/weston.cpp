@@ -1,7 +1,11 @@
 #include "support/weston.h"
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <fstream>
 #include <iterator>
@@ -54,7 +58,21 @@ WestonDesktop::WestonDesktop(int width, int height) {
     });
     if (!ready || !compositor->running() || xwayland.empty()) {
         error = "weston did not start; its log:\n" + readFile(log);
+        return;
     }
+    // weston starts XWayland, and its window manager, only when a first X
+    // client knocks; a client mapping its window before the window manager
+    // is there is never shown. Knock, and wait for the manager.
+    const int knock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%s", xwayland.c_str() + 1);
+    const bool knocked =
+        knock >= 0 && connect(knock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (!knocked || !waitFor(30.0, [&] { return readFile(log).find("created wm") != std::string::npos; })) {
+        error = "XWayland's window manager did not start; weston's log:\n" + readFile(log);
+    }
+    if (knock >= 0) close(knock);
 }
 
 WestonDesktop::~WestonDesktop() {
@@ -63,6 +81,8 @@ WestonDesktop::~WestonDesktop() {
     compositor.reset();
     outer.reset();
 }
+
+std::string WestonDesktop::log() const { return readFile(runtime.path + "/weston.log"); }
 
 std::vector<std::string> WestonDesktop::native() const {
     return {"SDL_VIDEODRIVER=wayland", "XDG_RUNTIME_DIR=" + runtime.path, std::string("WAYLAND_DISPLAY=") + kSocket,

@@ -25,4 +25,6 @@ struct WestonDesktop {
     // through XWayland as an X client.
     std::vector<std::string> native() const;
     std::vector<std::string> throughXWayland() const;
+    // weston's log so far, for a failure's message.
+    std::string log() const;
 };
