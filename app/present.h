@@ -4,13 +4,13 @@
 // window's size. A fullscreen window is not always granted at the mode asked
 // for: XWayland gives the output's whole size, a server may accept a switch
 // and keep its own mode, and on Wayland the compositor would stretch a 4:3
-// mode across a wide output. There the window module takes the output's own
-// size, and the frame is still drawn at the mode's size, into a framebuffer
-// object with depth and stencil; presenting scales it into the back buffer,
-// centred at its own shape with black at the sides: the picture and the
-// drawing cost of a real switch. Such a window's own framebuffer has colour
-// only: nothing draws there but the scaling, and Mesa's llvmpipe scales into
-// a framebuffer without depth or stencil at a fraction of the cost.
+// mode across a wide output (there the window module asks for the output's
+// own size instead). The frame is still drawn at the mode's size, into a
+// framebuffer object with depth and stencil; presenting scales it into the
+// back buffer, centred at its own shape with black at the sides: the picture
+// and the drawing cost of a real switch. Such a window's own framebuffer has
+// colour only: nothing draws there but the scaling, and Mesa's llvmpipe
+// scales into a framebuffer without depth or stencil in half the time.
 //
 // The window module chooses the target on every build and size change and
 // releases it before its context goes; runFrame brackets each frame's drawing
