@@ -3,6 +3,7 @@
 #include "app/backends.h"
 #include "app/clock.h"
 #include "app/gl.h"
+#include "app/present.h"
 #include "app/window.h"
 
 #include <cstdio>
@@ -97,7 +98,9 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
         appWindow->lastTickCount = now;
         appWindow->lastCounter = counter;
         checkGlErrors("before");
+        platform::beginFrame();
         appCallbacks().draw();
+        platform::finishFrame(appWindow->window);  // into the back buffer, as the hook expects
         checkGlErrors("in");
         if (backends.frameHook) backends.frameHook(appWindow, platform::FrameMoment::drawn);
         SDL_GL_SwapWindow(appWindow->window);

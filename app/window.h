@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-extern std::int32_t viewWidth, viewHeight;  // last size given to reshapeGL
+extern std::int32_t viewWidth, viewHeight;  // last drawable size given to reshapeGL
 
 // How many windows this process has built and torn down (tests and the bench
 // check that every pass ends with exactly one tear-down), and what the last
@@ -35,14 +35,29 @@ extern WindowStats windowStats;
 std::uint64_t currentContextSerial();
 
 // Returns 1 when the window and a current GL context exist, 0 otherwise (with
-// everything it acquired released again).
+// everything it acquired released again). The window comes up on the display
+// the last one was on. Fullscreen asks that display for the requested mode
+// (chooseDisplayMode) and keeps whatever fullscreen window is granted, at
+// whatever size: the frame is fitted to its drawable (present.h). Only a
+// display without the mode, or a window left windowed, gives the notice and
+// the windowed fallback.
 int createGLWindow(AppWindow* appWindow);
-// Releases the context and the window, restores the desktop mode and the
-// cursor. Always 1.
+// Releases the offscreen frame, the context and the window, restores the
+// desktop mode and the cursor, and keeps the display the window was on for
+// the next build. Always 1.
 int destroyGLWindow(AppWindow* appWindow);
-// 1 when the display offers exactly width x height at `bits`, so the switch
-// can take place; 0 when it would be refused.
+// 1 when the display the next window comes up on offers exactly width x
+// height at `bits`, so the switch can take place; 0 when it would be refused.
 int changeScreenResolution(int width, int height, int bits);
+
+// Whether `mode` is width x height with at least `bits` per pixel.
+bool displayModeMatches(const SDL_DisplayMode& mode, int width, int height, int bits);
+// The mode a switch asks for among the `count` a display offers: one that
+// matches, at 60 Hz where there is one (the motion is made for 60 frames a
+// second), else the first that matches (SDL lists the highest rate first).
+// False when none matches.
+bool chooseDisplayMode(const SDL_DisplayMode* offered, int count, int width, int height, int bits,
+                       SDL_DisplayMode* chosen);
 
 // Handles one event addressed to the window, as the window procedure would:
 // size and minimise, close, keys, the toggle message.
@@ -53,7 +68,9 @@ void windowProc(AppWindow* appWindow, const SDL_Event& event);
 // or F10, which never reach the key table).
 int virtualKeyFor(const SDL_Keysym& keysym);
 
-// Viewport and projection for a client size; (0, 0) means the last size.
-// The projection is the program's (its projection callback), on the
-// identity; the modelview matrix is left current and the identity.
+// Viewport and projection for a drawable size in pixels; (0, 0) means the
+// last size. The viewport is the frame's area (present.h: the whole drawable
+// but for a fullscreen frame drawn at the mode's size), and the projection is
+// the program's (its projection callback) for that area, on the identity;
+// the modelview matrix is left current and the identity.
 void reshapeGL(int width, int height);
