@@ -1,5 +1,7 @@
 #include "app/frame.h"
 
+#include "app/app_state.h"
+
 #include "app/backends.h"
 #include "app/clock.h"
 #include "app/gl.h"
@@ -9,11 +11,9 @@
 #include <cstdio>
 #include <cstring>
 
-#ifndef DEMO_GL_CHECKS
-#define DEMO_GL_CHECKS 0
-#endif
+using platform::detail::state;
 
-GlErrorChecks glErrorChecks = {DEMO_GL_CHECKS != 0, 0, 0};
+GlErrorChecks& glErrorChecks() { return state().glErrorChecks; }
 
 namespace {
 
@@ -34,14 +34,14 @@ const char* glErrorName(GLenum error) {
 // flag several at once, and a lost context flags one for ever: a few per
 // check are enough.
 void checkGlErrors(const char* where) {
-    if (!glErrorChecks.enabled) return;
+    if (!glErrorChecks().enabled) return;
     for (int i = 0; i < 8; ++i) {
         GLenum error = glGetError();
         if (error == GL_NO_ERROR) return;
-        glErrorChecks.errors++;
+        glErrorChecks().errors++;
         std::fprintf(stderr, "GL error %s (0x%04X) %s frame %llu\n", glErrorName(error),
                      static_cast<unsigned>(error), where,
-                     static_cast<unsigned long long>(glErrorChecks.frame));
+                     static_cast<unsigned long long>(glErrorChecks().frame));
     }
 }
 
@@ -83,7 +83,7 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
         // Events left over from a window an earlier pass destroyed are
         // dropped, like messages to a window that no longer exists.
         if (!addressedToWindow(event, windowId)) continue;
-        if (appEvents.quit != 0 && event.type == appEvents.quit) return 0;
+        if (state().events.quit != 0 && event.type == state().events.quit) return 0;
         windowProc(appWindow, event);
     }
 
@@ -104,7 +104,7 @@ int runFrame(AppWindow* appWindow, FrameReport* report) {
         checkGlErrors("in");
         if (backends.frameHook) backends.frameHook(appWindow, platform::FrameMoment::drawn);
         SDL_GL_SwapWindow(appWindow->window);
-        glErrorChecks.frame++;
+        glErrorChecks().frame++;
     } else {
         // Minimised: wait for anything to happen, leaving it in the queue for
         // the next call, and never count the time spent waiting.

@@ -41,4 +41,6 @@ struct GlErrorChecks {
     std::uint64_t frame;   // frames runFrame has drawn in this process
     std::uint64_t errors;  // errors reported so far
 };
-extern GlErrorChecks glErrorChecks;
+// The checks' switch and counts (in app's state record): tools and tests
+// switch them on and read them.
+GlErrorChecks& glErrorChecks();

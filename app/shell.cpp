@@ -1,5 +1,7 @@
 #include "app/shell.h"
 
+#include "app/app_state.h"
+
 #include "app/desktop_mode.h"
 #include "app/notice.h"
 #include "app/sound/sound.h"
@@ -8,13 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
-std::int32_t keepRunning = 0;
-std::int32_t fullscreenWanted = 0;
-AppEvents appEvents = {0, 0};
+using platform::detail::AppState;
+using platform::detail::state;
 
 namespace {
-
-AppCallbacks running = {};
 
 int pushWindowEvent(AppWindow* appWindow, std::uint32_t type) {
     if (type == 0) return 0;
@@ -49,16 +48,16 @@ bool initVideo() {
 
 }  // namespace
 
-void setAppDefaults(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable) {
+void setAppRecords(const AppDesc& desc, AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable) {
     std::memset(appClass, 0, sizeof *appClass);
     std::memset(appWindow, 0, sizeof *appWindow);
     std::memset(keyTable, 0, sizeof *keyTable);
     appClass->className = "OpenGL";
-    appWindow->title = "Kova's New GL Framework";
-    appWindow->width = 1024;
-    appWindow->height = 768;
-    appWindow->bitsPerPixel = 32;
-    appWindow->fullscreen = 1;
+    appWindow->title = desc.title;
+    appWindow->width = desc.width;
+    appWindow->height = desc.height;
+    appWindow->bitsPerPixel = desc.bitsPerPixel;
+    appWindow->fullscreen = desc.fullscreen ? 1 : 0;
     appWindow->keys = keyTable;
     appWindow->appClass = appClass;
 }
@@ -87,8 +86,8 @@ int registerWindowClass(AppClass* appClass) {
         platform::showNotice("RegisterClassEx Failed!");
         return 0;
     }
-    appEvents.quit = first;
-    appEvents.toggleFullscreen = first + 1;
+    state().events.quit = first;
+    state().events.toggleFullscreen = first + 1;
     // Nothing can be dropped on the demo: without these, every file dragged
     // onto the window would queue an event holding a copy of its path.
     SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
@@ -100,25 +99,33 @@ int registerWindowClass(AppClass* appClass) {
 
 void unregisterWindowClass(AppClass* appClass) {
     (void)appClass;
-    appEvents = {0, 0};
+    state().events = {0, 0};
     SDL_Quit();
 }
 
 int postQuit(AppWindow* appWindow) {
-    int result = pushWindowEvent(appWindow, appEvents.quit);
-    keepRunning = 0;
+    int result = pushWindowEvent(appWindow, state().events.quit);
+    state().keepRunning = 0;
     return result;
 }
 
 int postToggleFullscreen(AppWindow* appWindow) {
-    return pushWindowEvent(appWindow, appEvents.toggleFullscreen);
+    return pushWindowEvent(appWindow, state().events.toggleFullscreen);
 }
 
 void deinitialize() {}
 
-const AppCallbacks& appCallbacks() { return running; }
+const AppCallbacks& appCallbacks() { return state().callbacks; }
 
-void setAppCallbacks(const AppCallbacks& callbacks) { running = callbacks; }
+void setAppCallbacks(const AppCallbacks& callbacks) { state().callbacks = callbacks; }
+
+std::int32_t keepRunning() { return state().keepRunning; }
+
+void setKeepRunning(std::int32_t value) { state().keepRunning = value; }
+
+std::int32_t fullscreenWanted() { return state().fullscreenWanted; }
+
+const AppEvents& appEvents() { return state().events; }
 
 int runPasses(const AppCallbacks& callbacks, AppClass* appClass, AppWindow* appWindow,
               KeyTable* keyTable) {
@@ -127,15 +134,16 @@ int runPasses(const AppCallbacks& callbacks, AppClass* appClass, AppWindow* appW
         platform::showNotice("Error Registering Window Class!");
         return -1;
     }
-    keepRunning = 1;
-    fullscreenWanted = appWindow->fullscreen;
+    AppState& app = state();
+    app.keepRunning = 1;
+    app.fullscreenWanted = appWindow->fullscreen;
 
     int status = 0;
     do {
-        appWindow->fullscreen = fullscreenWanted;
+        appWindow->fullscreen = app.fullscreenWanted;
         if (createGLWindow(appWindow) != 1) {
             platform::showNotice("Error Creating OpenGL Window");
-            keepRunning = 0;
+            app.keepRunning = 0;
             // A window that cannot be built is a failure, not a normal end.
             status = 1;
             break;
@@ -149,7 +157,7 @@ int runPasses(const AppCallbacks& callbacks, AppClass* appClass, AppWindow* appW
         }
         deinitialize();
         destroyGLWindow(appWindow);
-    } while (keepRunning);
+    } while (app.keepRunning);
 
     // Every way out lets go of the sound layer's device, channels and
     // decoded sound before SDL goes (SDL_Quit would close the device behind
@@ -159,13 +167,16 @@ int runPasses(const AppCallbacks& callbacks, AppClass* appClass, AppWindow* appW
     return status;
 }
 
-int appMain(const AppCallbacks& callbacks) {
+int runApp(const AppDesc& desc) {
+    platform::useBackends(desc.backends);
     static AppClass appClass;
     static AppWindow appWindow;
     static KeyTable keyTable;
-    setAppDefaults(&appClass, &appWindow, &keyTable);
-    // The watchdog is a fork of this process: before SDL starts any thread.
-    platform::guardDesktopMode();
-    platform::handleEndingSignals();
-    return runPasses(callbacks, &appClass, &appWindow, &keyTable);
+    setAppRecords(desc, &appClass, &appWindow, &keyTable);
+    if (desc.guardsTheDesktop) {
+        // The watchdog is a fork of this process: before SDL starts any thread.
+        platform::guardDesktopMode();
+        platform::handleEndingSignals();
+    }
+    return runPasses(desc.callbacks, &appClass, &appWindow, &keyTable);
 }

@@ -2,22 +2,26 @@
 // and the pass loop that builds the window, runs what it is given on it and
 // tears it down again, once more after every fullscreen toggle.
 //
-// The platform layer (app/) knows nothing of the demo it runs. main hands it
-// the demo's operations as a record of callbacks (AppCallbacks), the way
-// sokol_app is handed init/frame/cleanup: the start-up on each new window,
-// the timeline, one frame's update and drawing, and the projection for a
-// window size. What stands in for the clock, notices, sound and the rest is
-// chosen in backends.h.
+// The platform layer (app/) knows nothing of the demo it runs. Whoever
+// starts an app describes it in one record (AppDesc), the way sokol_app is
+// handed an sapp_desc, and runs it with one call (runApp): the demo's
+// operations as callbacks (the start-up on each new window, the timeline,
+// one frame's update and drawing, the projection for a window size), the
+// window's size, title and mode, and the backends it runs on (backends.h:
+// clock, notices, sound, frame hook, window sizing and pacing). The program,
+// demo-capture, demo-bench and the tests each fill one.
 //
-// The entry owns one AppClass, AppWindow and KeyTable for the whole run; the
+// runApp owns one AppClass, AppWindow and KeyTable for the whole run; the
 // start-up keeps pointers to them. keepRunning, fullscreenWanted and the
-// callbacks of the running program are process-wide and belong to this
-// module.
+// callbacks of the running app are process-wide and belong to this module
+// (kept in app's private state record; read through the accessors below).
 //
 // Platform: SDL2. "Registering the window class" is initialising SDL's video
 // and event subsystems; the private quit and toggle messages are registered
 // SDL user events addressed to the window by its window ID.
 #pragma once
+
+#include "app/backends.h"
 
 #include <SDL.h>
 
@@ -56,8 +60,14 @@ struct AppWindow {
 // Virtual-key codes the demo reads.
 enum : int { VK_ESCAPE_CODE = 27, VK_F1_CODE = 112, VK_F2_CODE = 113 };
 
-extern std::int32_t keepRunning;       // 1 while another pass is wanted
-extern std::int32_t fullscreenWanted;  // display mode for the next pass
+// 1 while another pass is wanted: set as the pass loop starts, cleared by
+// postQuit and by a failed window build. A test that drives the timeline
+// without the pass loop sets it as the loop would.
+std::int32_t keepRunning();
+void setKeepRunning(std::int32_t value);
+// The display mode for the next pass: the first pass's, flipped by the
+// toggle message.
+std::int32_t fullscreenWanted();
 
 // The two private messages, as registered SDL event types (0 until
 // registerWindowClass succeeded).
@@ -65,7 +75,7 @@ struct AppEvents {
     std::uint32_t quit;              // WM_QUIT addressed to our window
     std::uint32_t toggleFullscreen;  // WM_TOGGLEFULLSCREEN
 };
-extern AppEvents appEvents;
+const AppEvents& appEvents();
 
 // What the pass loop runs. Every pointer must be set.
 struct AppCallbacks {
@@ -90,18 +100,37 @@ struct AppCallbacks {
 const AppCallbacks& appCallbacks();
 void setAppCallbacks(const AppCallbacks& callbacks);
 
-// The whole program: the desktop's mode guarded and the ending signals
-// handled (desktop_mode.h), defaults, registration, the pass loop. Returns
-// the exit status: 0 after a normal end, 1 when a window could not be built
-// or the start-up could not make what the demo needs, -1 when the platform
-// refused to start. Every way out tears the window down and shuts SDL down
-// first.
-int appMain(const AppCallbacks& callbacks);
+// ---- The app, described and run ------------------------------------------------
 
-// Fills the three records with the entry's defaults (everything else zero).
-void setAppDefaults(AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable);
+// Everything runApp needs. The defaults are the program's own: a window of
+// 1024 x 768 at 32 bits, fullscreen first, its title, on the real thing.
+struct AppDesc {
+    AppCallbacks callbacks = {};  // every pointer must be set
+    const char* title = "Kova's New GL Framework";
+    std::int32_t width = 1024, height = 768;  // the window, or the fullscreen mode
+    std::int32_t bitsPerPixel = 32;
+    bool fullscreen = true;                   // the first pass's mode (F1 flips it)
+    // What it runs on, chosen once as it starts: clock, notices, GL lookup,
+    // sound, frame hook, how its windows are sized and paced.
+    platform::Backends backends = {};
+    // The program's own process: a watchdog holds the desktop's display mode
+    // against a crash and the terminal's signals end the app in order
+    // (desktop_mode.h). Tools and tests leave their process alone.
+    bool guardsTheDesktop = false;
+};
 
-// Steps 2 to 5 of the entry on records already set to their defaults.
+// Runs the app described: chooses its backends, fills its records
+// (setAppRecords), guards the desktop when asked, then registration and the
+// pass loop (runPasses). Returns the exit status: 0 after a normal end, 1
+// when a window could not be built or the start-up could not make what the
+// app needs, -1 when the platform refused to start. Every way out tears the
+// window down, shuts the sound layer and SDL down first.
+int runApp(const AppDesc& desc);
+
+// Fills the three records from a description (everything else zero).
+void setAppRecords(const AppDesc& desc, AppClass* appClass, AppWindow* appWindow, KeyTable* keyTable);
+
+// Registration and the pass loop on records already filled.
 int runPasses(const AppCallbacks& callbacks, AppClass* appClass, AppWindow* appWindow,
               KeyTable* keyTable);
 

@@ -1,5 +1,7 @@
 #include "app/window.h"
 
+#include "app/app_state.h"
+
 #include "app/backends.h"
 #include "app/clock.h"
 #include "app/desktop_mode.h"
@@ -11,18 +13,10 @@
 #include <cstring>
 #include <vector>
 
-std::int32_t viewWidth = 0, viewHeight = 0;
-WindowStats windowStats;
+using platform::detail::state;
 
 namespace {
 
-// The context this module made last, and its number.
-struct LiveContext {
-    SDL_GLContext context = nullptr;
-    std::uint64_t serial = 0;
-};
-LiveContext live;
-std::uint64_t contextsMade = 0;
 // The display the last window was on when it was torn down: the next one,
 // fullscreen or not, comes up there (F1 on a window moved to another
 // display switches that display).
@@ -56,9 +50,9 @@ bool modeToAskFor(int display, int width, int height, int bits, SDL_DisplayMode*
 // at once instead of a whole refresh later; plain where the driver has no
 // adaptive sync; none where it has neither (Mesa's llvmpipe under Xvfb).
 void requestVerticalSync() {
-    windowStats.syncRequests++;
+    state().windowStats.syncRequests++;
     if (SDL_GL_SetSwapInterval(-1) != 0 && SDL_GL_SetSwapInterval(1) != 0) SDL_GL_SetSwapInterval(0);
-    windowStats.swapInterval = SDL_GL_GetSwapInterval();
+    state().windowStats.swapInterval = SDL_GL_GetSwapInterval();
 }
 
 // What a fullscreen window was granted, judged by the window and not by the
@@ -150,7 +144,8 @@ bool makeContext(AppWindow* appWindow) {
         appWindow->glContext = nullptr;
         return false;
     }
-    live = LiveContext{appWindow->glContext, ++contextsMade};
+    state().liveContext = appWindow->glContext;
+    state().liveSerial = ++state().contextsMade;
     return true;
 }
 
@@ -182,6 +177,13 @@ int changeScreenResolution(int width, int height, int bits) {
 }
 
 int createGLWindow(AppWindow* appWindow) {
+    // The build sets the projection through the app's callback: a window
+    // asked for before the callbacks are set cannot be made.
+    const AppCallbacks& callbacks = appCallbacks();
+    if (!callbacks.projection) {
+        SDL_SetError("the window was asked for before the app's callbacks were set");
+        return 0;
+    }
     requestPixelFormat(true);
 
     const int display = nextDisplay();
@@ -261,7 +263,8 @@ int createGLWindow(AppWindow* appWindow) {
         SDL_GL_MakeCurrent(appWindow->window, nullptr);
         SDL_GL_DeleteContext(appWindow->glContext);
         appWindow->glContext = nullptr;
-        live = LiveContext{};
+        state().liveContext = nullptr;
+        state().liveSerial = 0;
         if (!fallBackToWindow(appWindow, bounds) || !makeContext(appWindow)) return undoBuild(appWindow);
         windowHasDepth = true;
     }
@@ -270,7 +273,7 @@ int createGLWindow(AppWindow* appWindow) {
         requestVerticalSync();
     } else {
         SDL_GL_SetSwapInterval(0);
-        windowStats.swapInterval = SDL_GL_GetSwapInterval();
+        state().windowStats.swapInterval = SDL_GL_GetSwapInterval();
     }
 
     // Shown maximised; a fullscreen window already covers its display.
@@ -285,7 +288,7 @@ int createGLWindow(AppWindow* appWindow) {
     std::memset(appWindow->keys, 0, sizeof *appWindow->keys);
     appWindow->lastTickCount = platform::tickCount();
     appWindow->lastCounter = platform::performanceCounter();
-    windowStats.builds++;
+    state().windowStats.builds++;
     return 1;
 }
 
@@ -297,13 +300,16 @@ int destroyGLWindow(AppWindow* appWindow) {
         platform::drawDirect();  // the offscreen frame goes with its context
         SDL_GL_MakeCurrent(appWindow->window, nullptr);
         if (appWindow->glContext) SDL_GL_DeleteContext(appWindow->glContext);
-        if (live.context == appWindow->glContext) live = LiveContext{};
+        if (state().liveContext == appWindow->glContext) {
+            state().liveContext = nullptr;
+            state().liveSerial = 0;
+        }
         appWindow->glContext = nullptr;
         SDL_DestroyWindow(appWindow->window);  // also restores the desktop mode
         platform::desktopModeBack();
         appWindow->window = nullptr;
         SDL_EnableScreenSaver();
-        windowStats.teardowns++;
+        state().windowStats.teardowns++;
     }
     if (appWindow->fullscreen) SDL_ShowCursor(SDL_ENABLE);
     return 1;
@@ -404,11 +410,11 @@ void windowProc(AppWindow* appWindow, const SDL_Event& event) {
         }
         return;
     }
-    if (appEvents.toggleFullscreen != 0 && event.type == appEvents.toggleFullscreen) {
-        fullscreenWanted = fullscreenWanted == 1 ? 0 : 1;
+    if (state().events.toggleFullscreen != 0 && event.type == state().events.toggleFullscreen) {
+        state().fullscreenWanted = state().fullscreenWanted == 1 ? 0 : 1;
         SDL_Event quit;
         SDL_zero(quit);
-        quit.type = appEvents.quit;
+        quit.type = state().events.quit;
         quit.user.windowID = event.user.windowID;
         quit.user.timestamp = SDL_GetTicks();
         SDL_PushEvent(&quit);
@@ -418,11 +424,11 @@ void windowProc(AppWindow* appWindow, const SDL_Event& event) {
 
 void reshapeGL(int width, int height) {
     if (width == 0 && height == 0) {
-        width = viewWidth;
-        height = viewHeight;
+        width = state().viewWidth;
+        height = state().viewHeight;
     } else {
-        viewWidth = width;
-        viewHeight = height;
+        state().viewWidth = width;
+        state().viewHeight = height;
     }
     // A size event can come before the context is current; then only the
     // stored size changes and the build sets the projection again.
@@ -441,5 +447,13 @@ void reshapeGL(int width, int height) {
 
 std::uint64_t currentContextSerial() {
     SDL_GLContext current = SDL_GL_GetCurrentContext();
-    return current && current == live.context ? live.serial : 0;
+    return current && current == state().liveContext ? state().liveSerial : 0;
 }
+
+std::int32_t viewWidth() { return state().viewWidth; }
+
+std::int32_t viewHeight() { return state().viewHeight; }
+
+const WindowStats& windowStats() { return state().windowStats; }
+
+void resetWindowStats() { state().windowStats = WindowStats{}; }

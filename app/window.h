@@ -2,8 +2,9 @@
 // handler (the window procedure's behaviour) and the viewport for a size,
 // with the projection the program's callback sets.
 //
-// Owns viewWidth/viewHeight, the window counters and the identity of the GL
-// context. The AppWindow it fills belongs to the entry (shell). How windows
+// Owns the last size given to reshapeGL, the window counters and the
+// identity of the GL context (in app's private state record, read through
+// the accessors below). The AppWindow it fills belongs to the entry (shell). How windows
 // are sized and paced is the backends' choice. Everything runs on the main
 // thread; the handler runs only inside runFrame's event pump.
 #pragma once
@@ -14,7 +15,10 @@
 
 #include <cstdint>
 
-extern std::int32_t viewWidth, viewHeight;  // last drawable size given to reshapeGL
+// The last drawable size given to reshapeGL other than (0, 0); 0 x 0 before
+// any.
+std::int32_t viewWidth();
+std::int32_t viewHeight();
 
 // How many windows this process has built and torn down (tests and the bench
 // check that every pass ends with exactly one tear-down), and what the last
@@ -25,7 +29,9 @@ struct WindowStats {
     int syncRequests = 0;  // builds that asked for vertical sync
     int swapInterval = 0;  // in force after the last build: -1 adaptive, 1 plain, 0 none
 };
-extern WindowStats windowStats;
+const WindowStats& windowStats();
+// Counts from zero again (a test's or a bench run's own count).
+void resetWindowStats();
 
 // A number for the GL context current on this thread, unique for the whole
 // run (a new context never gets an old one's number, as it may get its
@@ -35,7 +41,8 @@ extern WindowStats windowStats;
 std::uint64_t currentContextSerial();
 
 // Returns 1 when the window and a current GL context exist, 0 otherwise (with
-// everything it acquired released again). The window comes up on the display
+// everything it acquired released again; also before the app's callbacks
+// are set, SDL_GetError says so). The window comes up on the display
 // the last one was on. Fullscreen asks that display for the requested mode
 // (chooseDisplayMode) and keeps whatever fullscreen window is granted, at
 // whatever size: the frame is fitted to its drawable (present.h). Only a

@@ -47,7 +47,7 @@ TEST_F(FrameTest, EventsBeforeAQuitAreHandledThenNothingIsDrawn) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
     pushKey(w.appWindow, SDLK_a, true);
-    pushUserEvent(appEvents.quit, windowIdOf(w.appWindow));
+    pushUserEvent(appEvents().quit, windowIdOf(w.appWindow));
     pushKey(w.appWindow, SDLK_b, true);
     platform::advanceVirtualClock(20);
     FrameReport report{123, 1.0};
@@ -65,7 +65,7 @@ TEST_F(FrameTest, EventsBeforeAQuitAreHandledThenNothingIsDrawn) {
 TEST_F(FrameTest, QuitForAnEarlierWindowIsDropped) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    pushUserEvent(appEvents.quit, windowIdOf(w.appWindow) + 100);
+    pushUserEvent(appEvents().quit, windowIdOf(w.appWindow) + 100);
     FrameReport report;
     EXPECT_EQ(runFrame(&w.appWindow, &report), 1);
     EXPECT_EQ(framesDrawn, 1);
@@ -135,7 +135,7 @@ TEST_F(FrameTest, F2FlipsOncePerPressAndPerRepeatSeen) {
 TEST_F(FrameTest, ATapBetweenTwoFramesIsSeenByTheNextFrameOnly) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    keepRunning = 1;
+    setKeepRunning(1);
     FrameReport report;
     pushKey(w.appWindow, SDLK_F2, true);
     pushKey(w.appWindow, SDLK_F2, false);
@@ -151,14 +151,14 @@ TEST_F(FrameTest, ATapBetweenTwoFramesIsSeenByTheNextFrameOnly) {
         pushKey(w.appWindow, key, false);
     }
     ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(keepRunning(), 0);
     EXPECT_EQ(w.keyTable.down[VK_ESCAPE_CODE], 0);
     SDL_Event events[8];
     int n = SDL_PeepEvents(events, 8, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT);
     int quits = 0, toggles = 0;
     for (int i = 0; i < n; i++) {
-        quits += events[i].type == appEvents.quit;
-        toggles += events[i].type == appEvents.toggleFullscreen;
+        quits += events[i].type == appEvents().quit;
+        toggles += events[i].type == appEvents().toggleFullscreen;
     }
     EXPECT_EQ(quits, 1);
     EXPECT_EQ(toggles, 1);
@@ -205,19 +205,19 @@ TEST(UpdateDemo, AddsMillisecondsInSinglePrecision) {
 TEST(UpdateDemo, EscapeAndF1BothPostInOneFrame) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
-    keepRunning = 1;
+    setKeepRunning(1);
     w.keyTable.down[VK_ESCAPE_CODE] = 1;
     w.keyTable.down[VK_F1_CODE] = 1;
     updateDemo(0);
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(keepRunning(), 0);
     EXPECT_EQ(w.keyTable.down[VK_F1_CODE], 1);  // left for the rebuild to clear
     SDL_Event events[8];
     SDL_PumpEvents();
     int n = SDL_PeepEvents(events, 8, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT);
     int quits = 0, toggles = 0;
     for (int i = 0; i < n; i++) {
-        quits += events[i].type == appEvents.quit;
-        toggles += events[i].type == appEvents.toggleFullscreen;
+        quits += events[i].type == appEvents().quit;
+        toggles += events[i].type == appEvents().toggleFullscreen;
     }
     EXPECT_EQ(quits, 1);
     EXPECT_EQ(toggles, 1);

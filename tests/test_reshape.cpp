@@ -88,17 +88,26 @@ TEST(ReshapeGL, ZeroSizeReusesTheStoredOne) {
     Projection p = readProjection();
     EXPECT_EQ(p.viewport[2], 200);
     EXPECT_EQ(p.viewport[3], 100);
-    EXPECT_EQ(viewWidth, 200);
+    EXPECT_EQ(viewWidth(), 200);
     expectPerspective(p, 45.0, 2.0, 1.0, 100.0);
     demo.timeline.SceneState = 0;
 }
 
+// On a context of the test's own (a window build would store its size
+// first), in a process that has given reshapeGL no size yet.
 TEST(ReshapeGL, ZeroSizeBeforeAnyOtherCallIsEmpty) {
-    TestWindow w(400, 300);  // the build stored the client size
-    ASSERT_TRUE(w.ok);
-    viewWidth = viewHeight = 0;
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("reshape", 0, 0, 400, 300, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    ASSERT_NE(context, nullptr) << SDL_GetError();
+    setAppCallbacks(demoCallbacks());
     reshapeGL(0, 0);
     EXPECT_EQ(readProjection().viewport[2], 0);
+    EXPECT_EQ(viewWidth(), 0);
+    SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(window);
+    SDL_Quit();
 }
 
 TEST(ReshapeGL, SizeBeforeTheContextIsCurrentOnlyStoresIt) {
@@ -106,8 +115,8 @@ TEST(ReshapeGL, SizeBeforeTheContextIsCurrentOnlyStoresIt) {
     ASSERT_TRUE(w.ok);
     SDL_GL_MakeCurrent(w.appWindow.window, nullptr);
     reshapeGL(123, 45);
-    EXPECT_EQ(viewWidth, 123);
-    EXPECT_EQ(viewHeight, 45);
+    EXPECT_EQ(viewWidth(), 123);
+    EXPECT_EQ(viewHeight(), 45);
     SDL_GL_MakeCurrent(w.appWindow.window, w.appWindow.glContext);
     EXPECT_EQ(readProjection().viewport[2], 400);
 }

@@ -222,7 +222,7 @@ void frameBegins(AppWindow* appWindow, platform::FrameMoment moment) {
         world.quit = true;
         world.atQuit = snapshot();
         world.logAtQuit = world.log.size();
-        pushUserEvent(appEvents.quit, windowIdOf(*appWindow));
+        pushUserEvent(appEvents().quit, windowIdOf(*appWindow));
         return;
     }
     platform::advanceVirtualClock(world.frameMs);
@@ -253,7 +253,7 @@ struct SequencerTest : ::testing::Test {
         demo.startup.moduleHandle = moduleChannel;
         demo.startup.firstStream = firstChannel;
         demo.startup.secondStream = secondChannel;
-        keepRunning = 1;
+        setKeepRunning(1);
     }
     void run() {
         try {
@@ -278,7 +278,7 @@ TEST_F(SequencerTest, WholeTimelineHandsOverRightAfterEachMusicalEvent) {
         "61: playStream 33 restart", "64: stop 33"};
     EXPECT_EQ(world.log, expected);
     EXPECT_EQ(world.frames, 64);
-    EXPECT_EQ(keepRunning, 0);  // postQuit at the end
+    EXPECT_EQ(keepRunning(), 0);  // postQuit at the end
 
     // The world's 20 ms frames each stand for 1.2 frames of 60 a second:
     // scene 0 turns the solids 0.72 degrees a frame (36 a second), the
@@ -361,7 +361,7 @@ TEST_F(SequencerTest, EventsThatHaveAlreadyComeCostNoFrame) {
     EXPECT_FALSE(demo.timeline.lensBounce);
     EXPECT_EQ(demo.timeline.zoom, 2.0f);  // as the lens scene starts
     EXPECT_EQ(demo.timeline.SceneState, -1);
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(keepRunning(), 0);
 
     // One byte short of the limit costs exactly one tunnel frame.
     demo = DemoState{};
@@ -406,7 +406,7 @@ TEST_F(SequencerTest, RowThirtyTwoOfOrder49EndsTheLensFromOneReading) {
             if (s.lensActive && !s.lensBounce) waited++;
         EXPECT_EQ(waited, c.lensFramesAfterBounce);
         EXPECT_FALSE(demo.timeline.lensActive);
-        EXPECT_EQ(keepRunning, 0);
+        EXPECT_EQ(keepRunning(), 0);
     }
 
     // Order 49 row 32 as the very reading that ends the wait for order 49:
@@ -500,7 +500,7 @@ TEST_F(SequencerTest, ZoomPassesThroughInfinityToNegativeWithoutATrap) {
     EXPECT_EQ(world.seen[8].zoom, -0x1.22e8b8p+2f);
     EXPECT_EQ(world.seen[8].rotation, 78.0f);
     EXPECT_EQ(demo.timeline.SceneState, -1);
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(keepRunning(), 0);
 }
 
 TEST_F(SequencerTest, APauseHoldsTheClockDrivenValuesButTheMusicGoesOn) {
@@ -511,7 +511,7 @@ TEST_F(SequencerTest, APauseHoldsTheClockDrivenValuesButTheMusicGoesOn) {
         if (world.module == at(46, 0)) demo.timeline.paused = 1;
     };
     run();
-    EXPECT_EQ(keepRunning, 0);  // the music still ended every wait
+    EXPECT_EQ(keepRunning(), 0);  // the music still ended every wait
     const Seen* first = nullptr;
     for (const Seen& s : world.seen) {
         if (s.scene != 2 || (s.module & 0xFFFF) < 47) continue;
@@ -556,7 +556,7 @@ TEST_F(SequencerTest, AQuitInTheMiddleOfAnyWaitStopsNothingAndChangesNothing) {
         ASSERT_TRUE(world.quit);
         EXPECT_EQ(world.log.size(), world.logAtQuit);  // nothing stopped or started
         EXPECT_EQ(snapshot(), world.atQuit);
-        EXPECT_EQ(keepRunning, 1);  // a toggle's quit: the pass loop goes on
+        EXPECT_EQ(keepRunning(), 1);  // a toggle's quit: the pass loop goes on
         EXPECT_GE(world.frames, 2);  // it was in the middle of the wait
     }
 }
@@ -598,7 +598,7 @@ TEST_F(SequencerTest, AfterAToggleTheTimelineResumesFromTheStateItFinds) {
     ASSERT_FALSE(demo.timeline.lensBounce);
     startPass();
     run();
-    EXPECT_EQ(keepRunning, 0);  // this pass played to the end
+    EXPECT_EQ(keepRunning(), 0);  // this pass played to the end
     for (const Seen& s : world.seen) EXPECT_FALSE(s.lensBounce);
 }
 
@@ -651,7 +651,7 @@ TEST_F(RealFrameTest, PlaysToTheEndAndPostsTheQuit) {
     EXPECT_EQ(world.frames, 59);  // 4 tunnel, 52 lens, 3 closing frames
     ASSERT_FALSE(world.log.empty());
     EXPECT_EQ(world.log.back(), "59: stop 33");
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(keepRunning(), 0);
     // The quit it posted reaches the next frame, as it reaches the pass loop.
     FrameReport report;
     EXPECT_EQ(runFrame(&window->appWindow, &report), 0);
@@ -672,7 +672,7 @@ TEST_F(RealFrameTest, EscapeDuringTheTunnelLeavesEverythingPlaying) {
     // 300 degrees a second.
     EXPECT_FLOAT_EQ(demo.timeline.rotation, 5.0f + 2 * 4.8f);
     EXPECT_EQ(demo.timeline.SceneState, 1);
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(keepRunning(), 0);
 }
 
 TEST_F(SequencerTest, SceneZeroIsTimedFromWhenItsMusicIsFirstHeard) {

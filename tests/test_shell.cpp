@@ -31,13 +31,13 @@ std::function<void(AppWindow*, int pass, int frame)> script;
 
 void observe(AppWindow* appWindow, platform::FrameMoment moment) {
     if (moment != platform::FrameMoment::drawn) return;
-    if (windowStats.builds != lastBuilds) {
-        lastBuilds = windowStats.builds;
+    if (windowStats().builds != lastBuilds) {
+        lastBuilds = windowStats().builds;
         framesInPass = 0;
         int notices = 0;
         for (auto& text : platform::recordedNotices())
             if (text == "Mode Switch Failed.\nRunning In Windowed Mode.") notices++;
-        passes.push_back({appWindow->fullscreen, keepRunning, fullscreenWanted,
+        passes.push_back({appWindow->fullscreen, keepRunning(), fullscreenWanted(),
                           appWindow->keys->down[VK_F1_CODE], notices});
     }
     framesInPass++;
@@ -47,7 +47,7 @@ void observe(AppWindow* appWindow, platform::FrameMoment moment) {
 int runScripted(TestApp& app, std::function<void(AppWindow*, int, int)> steps, bool paced = false) {
     passes.clear();
     framesInPass = 0;
-    windowStats = WindowStats{};
+    resetWindowStats();
     lastBuilds = 0;
     script = std::move(steps);
     platform::Backends backends = testBackends();
@@ -75,9 +75,9 @@ TEST(PassLoop, EscapeEndsWithOneTeardownAndStatusZero) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(passes.size(), 1u);
-    EXPECT_EQ(windowStats.builds, 1);
-    EXPECT_EQ(windowStats.teardowns, 1);
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(windowStats().builds, 1);
+    EXPECT_EQ(windowStats().teardowns, 1);
+    EXPECT_EQ(keepRunning(), 0);
     EXPECT_EQ(app.appWindow.window, nullptr);
     EXPECT_EQ(app.appWindow.glContext, nullptr);
 }
@@ -89,7 +89,7 @@ TEST(PassLoop, ClosingTheWindowQuits) {
         if (frame == 2) pushWindowEvent(*w, SDL_WINDOWEVENT_CLOSE);
     });
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(windowStats.teardowns, 1);
+    EXPECT_EQ(windowStats().teardowns, 1);
 }
 
 TEST(PassLoop, F1RebuildsInTheOtherModeWithKeysCleared) {
@@ -110,8 +110,8 @@ TEST(PassLoop, F1RebuildsInTheOtherModeWithKeysCleared) {
     if (passes[1].fullscreen == 0) {
         EXPECT_EQ(passes[1].modeNotices, 1);
     }
-    EXPECT_EQ(windowStats.builds, 2);
-    EXPECT_EQ(windowStats.teardowns, 2);
+    EXPECT_EQ(windowStats().builds, 2);
+    EXPECT_EQ(windowStats().teardowns, 2);
 }
 
 namespace {
@@ -136,11 +136,11 @@ TEST(PassLoop, EveryBuildAsksTheDisplayToPaceItsFrames) {
         pushKey(*w, pass == 1 ? SDLK_F1 : SDLK_ESCAPE, true);
     }, /*paced=*/true);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(windowStats.builds, 2);
-    EXPECT_EQ(windowStats.syncRequests, 2);
+    EXPECT_EQ(windowStats().builds, 2);
+    EXPECT_EQ(windowStats().syncRequests, 2);
     ASSERT_EQ(inForce.size(), 2u);
     for (int interval : inForce) {
-        EXPECT_EQ(interval, windowStats.swapInterval);
+        EXPECT_EQ(interval, windowStats().swapInterval);
         // Adaptive or plain where the driver paces; none where it cannot
         // (llvmpipe under Xvfb), and the demo then runs on unpaced.
         if (honoured) EXPECT_TRUE(interval == -1 || interval == 1) << interval;
@@ -158,7 +158,7 @@ TEST(PassLoop, ToolsAndTestsRunUnpaced) {
         pushKey(*w, SDLK_ESCAPE, true);
     });
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(windowStats.syncRequests, 0);
+    EXPECT_EQ(windowStats().syncRequests, 0);
     EXPECT_EQ(interval, 0);
 }
 
@@ -173,7 +173,7 @@ TEST(PassLoop, EscapeAndF1InOneFrameEndTheProgram) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(passes.size(), 1u);
-    EXPECT_EQ(windowStats.teardowns, 1);
+    EXPECT_EQ(windowStats().teardowns, 1);
 }
 
 TEST(PassLoop, RefusedModeSwitchKeepsFullscreenWanted) {
@@ -221,10 +221,10 @@ TEST(PassLoop, FailedBuildEndsWithStatusOne) {
     int status = runScripted(app, [](AppWindow*, int, int) {});
     EXPECT_EQ(status, 1);
     EXPECT_EQ(passes.size(), 0u);
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(keepRunning(), 0);
     ASSERT_FALSE(platform::recordedNotices().empty());
     EXPECT_EQ(platform::recordedNotices().back(), "Error Creating OpenGL Window");
-    EXPECT_EQ(windowStats.teardowns, 0);
+    EXPECT_EQ(windowStats().teardowns, 0);
     EXPECT_EQ(app.appWindow.window, nullptr);
     unsetenv("SDL_VIDEODRIVER");
 }
@@ -251,4 +251,18 @@ TEST(PassLoop, NoDisplayRefusesToStartRatherThanPlayingToNobody) {
     EXPECT_EQ(passes.size(), 0u);
     ASSERT_FALSE(platform::recordedNotices().empty());
     EXPECT_EQ(platform::recordedNotices().front(), "RegisterClassEx Failed!");
+}
+
+// A window asked for before the app's callbacks are set fails cleanly: the
+// build would set its projection through a callback that is not there.
+TEST(PassLoop, AWindowBuiltBeforeTheCallbacksAreSetFailsCleanly) {
+    TestApp app;
+    setAppCallbacks(AppCallbacks{});
+    app.appWindow.fullscreen = 0;
+    ASSERT_EQ(registerWindowClass(&app.appClass), 1);
+    EXPECT_EQ(createGLWindow(&app.appWindow), 0);
+    EXPECT_EQ(app.appWindow.window, nullptr);
+    EXPECT_EQ(app.appWindow.glContext, nullptr);
+    EXPECT_NE(std::string(SDL_GetError()).find("callbacks"), std::string::npos) << SDL_GetError();
+    unregisterWindowClass(&app.appClass);
 }

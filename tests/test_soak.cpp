@@ -259,8 +259,8 @@ void observe(AppWindow* appWindow, platform::FrameMoment moment) {
     if (moment != platform::FrameMoment::drawn) return;
     Soak& s = *soak;
     s.appWindow = appWindow;
-    if (windowStats.builds != s.pass) {
-        s.pass = windowStats.builds;
+    if (windowStats().builds != s.pass) {
+        s.pass = windowStats().builds;
         s.framesInStep = 0;
         s.step = stepNow();
         if (s.pass > 1) checkResumed(s);
@@ -329,21 +329,16 @@ TEST(Soak, TwentyTogglesAcrossTheTimeline) {
                      << " (xvfb-run -s \"-screen 0 " << kWidth << "x" << kHeight << "x24\")";
     Soak state;
     soak = &state;
-    platform::Backends backends = testBackendsOnVirtualClock(static_cast<std::int64_t>(kFps) * kUnitsPerFrame);
-    backends.soundOutput = platform::SoundOutput::offline;
-    backends.frameHook = observe;
-    platform::useBackends(backends);
-    glErrorChecks.enabled = true;
-    AppCallbacks callbacks = demoCallbacks();
-    callbacks.runTimeline = timelineAndNoteTheEnd;
-
-    static AppClass appClass;
-    static AppWindow appWindow;
-    static KeyTable keyTable;
-    setAppDefaults(&appClass, &appWindow, &keyTable);
-    appWindow.width = kWidth;
-    appWindow.height = kHeight;
-    int status = runPasses(callbacks, &appClass, &appWindow, &keyTable);
+    AppDesc desc;
+    desc.callbacks = demoCallbacks();
+    desc.callbacks.runTimeline = timelineAndNoteTheEnd;
+    desc.width = kWidth;
+    desc.height = kHeight;
+    desc.backends = testBackendsOnVirtualClock(static_cast<std::int64_t>(kFps) * kUnitsPerFrame);
+    desc.backends.soundOutput = platform::SoundOutput::offline;
+    desc.backends.frameHook = observe;
+    glErrorChecks().enabled = true;
+    int status = runApp(desc);
     soak = nullptr;
     platform::useBackends(testBackends());
 
@@ -354,7 +349,7 @@ TEST(Soak, TwentyTogglesAcrossTheTimeline) {
                     p.fullscreen ? "fullscreen" : "window", p.rssKb / 1024.0, p.heapKb / 1024.0);
     std::printf("frames %llu, toggles %zu, GL errors %llu\n",
                 static_cast<unsigned long long>(state.frame), state.toggles,
-                static_cast<unsigned long long>(glErrorChecks.errors));
+                static_cast<unsigned long long>(glErrorChecks().errors));
 
     for (const std::string& text : state.faults) ADD_FAILURE() << text;
 #if !defined(__SANITIZE_ADDRESS__)
@@ -374,11 +369,11 @@ TEST(Soak, TwentyTogglesAcrossTheTimeline) {
 #endif
     EXPECT_EQ(status, 0);
     EXPECT_EQ(state.toggles, std::size(kSchedule));
-    EXPECT_EQ(windowStats.builds, 21);
-    EXPECT_EQ(windowStats.teardowns, 21);
+    EXPECT_EQ(windowStats().builds, 21);
+    EXPECT_EQ(windowStats().teardowns, 21);
     EXPECT_EQ(demo.timeline.SceneState, -1);
     EXPECT_TRUE(state.endSeen) << "the last pass did not play the closing stretch to its end";
-    EXPECT_EQ(glErrorChecks.errors, 0u);
+    EXPECT_EQ(glErrorChecks().errors, 0u);
     EXPECT_TRUE(platform::recordedNotices().empty()) << platform::recordedNotices().front();
 }
 
@@ -393,7 +388,7 @@ TEST(GlErrorChecks, EachErrorIsOneLineNamingWhereItCameFrom) {
     TestWindow w;
     ASSERT_TRUE(w.ok);
     demo.timeline.SceneState = -1;  // the closing stretch draws nothing
-    glErrorChecks = GlErrorChecks{true, 41, 0};
+    glErrorChecks() = GlErrorChecks{true, 41, 0};
     FrameReport report;
 
     testing::internal::CaptureStderr();
@@ -408,14 +403,14 @@ TEST(GlErrorChecks, EachErrorIsOneLineNamingWhereItCameFrom) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "GL error GL_INVALID_ENUM (0x0500) before frame 41\n"
               "GL error GL_INVALID_ENUM (0x0500) before frame 43\n");
-    EXPECT_EQ(glErrorChecks.errors, 2u);
-    EXPECT_EQ(glErrorChecks.frame, 44u);
+    EXPECT_EQ(glErrorChecks().errors, 2u);
+    EXPECT_EQ(glErrorChecks().frame, 44u);
 
-    glErrorChecks.enabled = false;
+    glErrorChecks().enabled = false;
     glEnable(0x1234);
     ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
     EXPECT_EQ(glGetError(), GLenum(GL_INVALID_ENUM));
-    EXPECT_EQ(glErrorChecks.errors, 2u);
+    EXPECT_EQ(glErrorChecks().errors, 2u);
 }
 
 }  // namespace

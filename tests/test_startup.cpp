@@ -230,15 +230,15 @@ TEST_F(StartupTest, SoundFilesItCannotPlayAreNamedAndTheProgramEndsWithStatusOne
     // data/1.wav is missing.
     TestApp app;
     app.appWindow.fullscreen = 0;
-    windowStats = WindowStats{};
+    resetWindowStats();
     AppCallbacks callbacks = demoCallbacks();
     callbacks.runTimeline = countTimeline;
     int status = runPasses(callbacks, &app.appClass, &app.appWindow, &app.keyTable);
 
     EXPECT_EQ(status, 1);
     EXPECT_EQ(timelinesStarted, 0);
-    EXPECT_EQ(windowStats.teardowns, 1);
-    EXPECT_EQ(keepRunning, 0);
+    EXPECT_EQ(windowStats().teardowns, 1);
+    EXPECT_EQ(keepRunning(), 0);
     std::vector<std::string> expected = {
         "Cannot load data/orbita.s3m: not a playable S3M module\n"
         "Cannot load data/1.wav: No such file or directory\n"
@@ -422,7 +422,7 @@ int runProgram(std::string& out, void* (*lookup)(const char*) = nullptr) {
     dup2(fd, 1);
     TestApp app;
     app.appWindow.fullscreen = 0;
-    windowStats = WindowStats{};
+    resetWindowStats();
     lastSteps.clear();
     windowUnderTest = &app.appWindow;
     AppCallbacks callbacks = demoCallbacks();
@@ -460,8 +460,8 @@ TEST_F(StartupTest, AFatalStartUpTearsTheWindowDownThenShutsSdlDown) {
     EXPECT_NE(out.find("data/distort.cg: cannot open the file"), std::string::npos) << out;
     EXPECT_EQ(out.find("sys up time"), std::string::npos) << out;
     EXPECT_EQ(timelinesStarted, 0);
-    EXPECT_EQ(windowStats.builds, 1);
-    EXPECT_EQ(windowStats.teardowns, 1);
+    EXPECT_EQ(windowStats().builds, 1);
+    EXPECT_EQ(windowStats().teardowns, 1);
     EXPECT_EQ(lastSteps, std::vector<std::string>{"torn down"});
     EXPECT_TRUE(sound::channelsHeld().empty()) << "the sound layer is shut down on the way out";
     EXPECT_EQ(SDL_WasInit(0), 0u) << "SDL is shut down at the end";
@@ -490,7 +490,7 @@ TEST_F(StartupTest, ADriverWithoutAMultitextureEntryPointEndsTheProgramWithStatu
     EXPECT_EQ(runProgram(out, withoutActiveTexture), 1);
     EXPECT_NE(out.find("Multitexturing w\xE4re nicht so schlecht...\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("sys up time"), std::string::npos) << out;
-    EXPECT_EQ(windowStats.teardowns, 1);
+    EXPECT_EQ(windowStats().teardowns, 1);
     EXPECT_EQ(lastSteps, std::vector<std::string>{"torn down"});
     EXPECT_EQ(SDL_WasInit(0), 0u);
 }

@@ -6,9 +6,11 @@
 #include "demo/demo_state.h"
 
 TestApp::TestApp() {
-    setAppDefaults(&appClass, &appWindow, &keyTable);
     // The demo's operations, for windows the test builds itself.
-    setAppCallbacks(demoCallbacks());
+    AppDesc desc;
+    desc.callbacks = demoCallbacks();
+    setAppRecords(desc, &appClass, &appWindow, &keyTable);
+    setAppCallbacks(desc.callbacks);
     platform::recordedNotices().clear();
 }
 

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-// The entry's three records with their defaults, notices recorded.
+// The entry's three records as runApp fills them for the demo (AppDesc's
+// defaults), the demo's callbacks in place, notices recorded.
 struct TestApp {
     AppClass appClass;
     AppWindow appWindow;

@@ -290,19 +290,17 @@ void noticeToStderr(const char* text) { std::fprintf(stderr, "demo-bench: notice
 }  // namespace
 
 int runBenchPass(const AppCallbacks& callbacks, const platform::Backends& backends, int width, int height) {
-    static AppClass appClass;
-    static AppWindow appWindow;
-    static KeyTable keyTable;
-    setAppDefaults(&appClass, &appWindow, &keyTable);
-    platform::Backends chosen = backends;
-    chosen.notices = noticeToStderr;
-    chosen.sizing = platform::WindowSizing::fixed;
-    chosen.pacedByDisplay = false;  // raw capacity: every frame as soon as the last is done
-    platform::useBackends(chosen);
-    appWindow.width = width;
-    appWindow.height = height;
-    appWindow.fullscreen = 0;
-    return runPasses(callbacks, &appClass, &appWindow, &keyTable);
+    // A window of exactly that drawable, every frame as soon as the last is
+    // done: raw capacity.
+    AppDesc desc{callbacks};
+    desc.width = width;
+    desc.height = height;
+    desc.fullscreen = false;
+    desc.backends = backends;
+    desc.backends.notices = noticeToStderr;
+    desc.backends.sizing = platform::WindowSizing::fixed;
+    desc.backends.pacedByDisplay = false;
+    return runApp(desc);
 }
 
 int runScenes(const Options& options, SceneRun& run) {

@@ -162,24 +162,22 @@ int run(const Options& options, std::vector<FrameOutput> outputs) {
     state.limit = frameLimit(options);
     current = &state;
 
-    platform::Backends backends;
+    // The demo in a window of exactly the size asked for, never fullscreen,
+    // on a virtual clock and the offline sink, as fast as it can go.
+    AppDesc desc;
+    desc.callbacks = demoCallbacks();
+    desc.width = options.width;
+    desc.height = options.height;
+    desc.fullscreen = false;
+    platform::Backends& backends = desc.backends;
     backends.clock.isVirtual = true;
     backends.clock.frequency = static_cast<std::int64_t>(options.fps) * unitsPerFrame;
     backends.notices = noticeToStderr;  // nobody is there to dismiss a message box
     backends.soundOutput = platform::SoundOutput::offline;
     backends.frameHook = observeFrame;
     backends.sizing = platform::WindowSizing::fixed;
-    backends.pacedByDisplay = false;  // as fast as it can: its clock is virtual
-    platform::useBackends(backends);
-
-    static AppClass appClass;
-    static AppWindow appWindow;
-    static KeyTable keyTable;
-    setAppDefaults(&appClass, &appWindow, &keyTable);
-    appWindow.width = options.width;
-    appWindow.height = options.height;
-    appWindow.fullscreen = 0;
-    int status = runPasses(demoCallbacks(), &appClass, &appWindow, &keyTable);
+    backends.pacedByDisplay = false;
+    int status = runApp(desc);
 
     current = nullptr;
     // The last frame's sound was asked for and no update came to consume it:
