@@ -204,6 +204,9 @@ bool openOutput(std::string& error);
 void closeOutput();
 // What the layer asks SDL's device for.
 SDL_AudioSpec deviceSpec();
+// Gives the thread that feeds the device the priority SDL gives it with
+// every driver but PipeWire.
+void raiseDeviceThread();
 // Takes `device` (opened with `obtained`) as the output, heard from output
 // frame `from` on; it starts taking sound at once.
 void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained, std::uint64_t from);

@@ -8,6 +8,14 @@
 #include "app/clock.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef __LINUX__
+#include <dirent.h>
+#include <sched.h>
+#endif
 
 namespace sound::detail {
 namespace {
@@ -52,6 +60,34 @@ SDL_AudioSpec deviceSpec() {
     return wanted;
 }
 
+void raiseDeviceThread() {
+#ifdef __LINUX__
+    // SDL raises the thread that feeds a device from its queue to the
+    // highest priority it may (nice -20, or through RealtimeKit), except
+    // with its PipeWire driver: there PipeWire's own loop thread, which SDL
+    // names SDLAudioP<n>, does the feeding at normal priority. Beside a
+    // frame loop that keeps both cores busy it then wakes too late for the
+    // server's next cycle, and the sink plays silence. Raised here as SDL
+    // raises its own.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (!driver || std::strcmp(driver, "pipewire") != 0) return;
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return;
+    while (const dirent* task = readdir(tasks)) {
+        char path[64], name[32] = {};
+        std::snprintf(path, sizeof path, "/proc/self/task/%.20s/comm", task->d_name);
+        std::FILE* comm = std::fopen(path, "r");
+        if (!comm) continue;
+        const bool named = std::fgets(name, sizeof name, comm) && std::strncmp(name, "SDLAudioP", 9) == 0;
+        std::fclose(comm);
+        if (named)
+            SDL_LinuxSetThreadPriorityAndPolicy(std::strtoll(task->d_name, nullptr, 10),
+                                                SDL_THREAD_PRIORITY_TIME_CRITICAL, SCHED_OTHER);
+    }
+    closedir(tasks);
+#endif
+}
+
 void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained, std::uint64_t from) {
     Output& output = layer.output;
     output.kind = OutputKind::device;
@@ -62,6 +98,7 @@ void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained, std::uin
     output.lastFrontier = from;
     output.lastProgressTick = platform::tickCount();
     output.tookSound = false;
+    raiseDeviceThread();
     SDL_PauseAudioDevice(device, 0);
 }
 

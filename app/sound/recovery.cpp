@@ -156,6 +156,7 @@ void adopt(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained, std::uint32_
     output.deviceBufferFrames = obtained.samples;
     output.joinedTick = now;
     output.joinQueued = output.joinTaken = 0;
+    raiseDeviceThread();
     cutAt([](std::uint64_t) {});
     SDL_PauseAudioDevice(device, 0);
 }
