@@ -207,9 +207,9 @@ SDL_AudioSpec deviceSpec();
 // Gives the thread that feeds the device the priority SDL gives it with
 // every driver but PipeWire.
 void raiseDeviceThread();
-// Takes `device` (opened with `obtained`) as the output, heard from output
-// frame `from` on; it starts taking sound at once.
-void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained, std::uint64_t from);
+// Takes `device` (opened with `obtained`) as the fresh output; it starts
+// taking sound at once.
+void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained);
 // The clock stands in from now on: output frame `frame` was heard at tick
 // count `tick`, and the frames after it follow the clock.
 void keepTimeOnClock(std::uint64_t frame, std::uint32_t tick);

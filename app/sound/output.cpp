@@ -88,14 +88,11 @@ void raiseDeviceThread() {
 #endif
 }
 
-void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained, std::uint64_t from) {
+void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained) {
     Output& output = layer.output;
     output.kind = OutputKind::device;
     output.device = device;
     output.deviceBufferFrames = obtained.samples;
-    output.submitted = from;
-    output.openedAt = from;
-    output.lastFrontier = from;
     output.lastProgressTick = platform::tickCount();
     output.tookSound = false;
     raiseDeviceThread();
@@ -135,7 +132,7 @@ bool openOutput(std::string& error) {
         if (device != 0) {
             const char* driver = SDL_GetCurrentAudioDriver();
             layer.recovery.driver = driver ? driver : "";
-            useDevice(device, obtained, 0);
+            useDevice(device, obtained);
             return true;
         }
     }
