@@ -115,7 +115,8 @@ struct Output {
     // The device, watched at every update (recovery.cpp).
     std::uint64_t openedAt = 0;         // output frame it began at
     std::uint64_t lastFrontier = 0;
-    std::uint32_t lastProgressTick = 0; // it last took sound, or had none to take
+    bool stalled = false;               // an update found it had taken nothing
+    std::uint32_t stalledTick = 0;      // ... first, since it last took sound
     bool tookSound = false;             // more than its own first buffer
     // A device beside the clock (see OutputKind).
     std::uint32_t joinedTick = 0;       // when it was opened

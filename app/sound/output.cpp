@@ -93,7 +93,6 @@ void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained) {
     output.kind = OutputKind::device;
     output.device = device;
     output.deviceBufferFrames = obtained.samples;
-    output.lastProgressTick = platform::tickCount();
     output.tookSound = false;
     raiseDeviceThread();
     SDL_PauseAudioDevice(device, 0);

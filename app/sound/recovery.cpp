@@ -92,19 +92,26 @@ void lose(const char* why, std::uint64_t heard, std::uint32_t since) {
 }
 
 // The device in use: lost when removed, or taking no sound for too long.
+// How long is counted from the first update that found it taking nothing:
+// a machine that stops the whole process for a while (a busy virtual
+// machine) stops the device's thread too, and the update after that must
+// not take the pause for a device that stopped.
 void watch(std::uint32_t now) {
     Output& output = layer.output;
     const std::uint64_t queued = stillQueued(output);
     const std::uint64_t frontier = output.submitted - std::min(output.submitted, queued);
     if (frontier != output.lastFrontier || queued == 0) {
         output.lastFrontier = frontier;
-        output.lastProgressTick = now;
+        output.stalled = false;
         // Beyond the first buffer, which SDL may take before anyone asks.
         if (frontier - output.openedAt > output.deviceBufferFrames) output.tookSound = true;
+    } else if (!output.stalled) {
+        output.stalled = true;
+        output.stalledTick = now;
     }
     const bool removed = SDL_GetAudioDeviceStatus(output.device) == SDL_AUDIO_STOPPED;
     const std::uint32_t patience = output.tookSound ? kStallMs : kStartMs;
-    if (!removed && now - output.lastProgressTick <= patience) return;
+    if (!removed && (!output.stalled || now - output.stalledTick <= patience)) return;
     // The clock goes on from what was heard when the device last showed
     // life: a removed one is taken away now; a silent one stopped then.
     const std::uint64_t heard = std::max(layer.heard, outputHeard());
@@ -115,7 +122,7 @@ void watch(std::uint32_t now) {
     else
         lose("The sound device stopped taking sound; the demo goes on silently and picks the sound up "
              "again when the device is back.",
-             heard, output.lastProgressTick);
+             heard, output.stalledTick);
 }
 
 // A device opened again, beside the clock.
@@ -129,7 +136,7 @@ void join(std::uint32_t now) {
         output.kind = OutputKind::device;
         output.openedAt = output.submitted - output.joinQueued;
         output.lastFrontier = outputFrontier();
-        output.lastProgressTick = now;
+        output.stalled = false;
         output.tookSound = true;
         output.joinQueued = output.joinTaken = 0;
         layer.recovery.lost = false;

@@ -248,24 +248,27 @@ Report compare(const Sound& recording, const Sound& mix, const std::vector<Cut>&
     // near the recording's first sound. A dropout within that fifth of a
     // second (a busy machine at the start) spoils the match: then a later
     // fifth of a second, found whole, shows that the recording holds the
-    // music, and the music began with the recording's first sound.
+    // music, and the music began with the recording's first sound. Where
+    // dropouts are everywhere, any fifth of a second found will do.
     std::int64_t origin = static_cast<std::int64_t>(recordingSpan.first);
     const std::int64_t fifth = static_cast<std::int64_t>(rate / 5);
     const std::uint64_t minFrames = static_cast<std::uint64_t>(std::ceil(minGapSeconds * rate));
-    for (double after : {0.0, 0.5, 1.0, 2.0, 4.0}) {
-        if (recordingSpan.end <= recordingSpan.first) break;
-        const std::int64_t offset = static_cast<std::int64_t>(after * rate);
-        std::int64_t found = 0;
-        if (!locate(recording, mix, mixSpan.first + static_cast<std::uint64_t>(offset),
-                    static_cast<std::uint64_t>(fifth), origin + offset,
-                    offset == 0 ? fifth / 4 : static_cast<std::int64_t>(rate), found) ||
-            !silentGaps(recording, static_cast<std::uint64_t>(found), static_cast<std::uint64_t>(found + fifth),
-                        minFrames)
-                 .empty())
-            continue;
-        if (offset == 0) origin = found;
-        report.aligned = true;
-        break;
+    for (bool whole : {true, false}) {
+        for (double after : {0.0, 0.5, 1.0, 2.0, 4.0, 8.0}) {
+            if (report.aligned || recordingSpan.end <= recordingSpan.first) break;
+            const std::int64_t offset = static_cast<std::int64_t>(after * rate);
+            std::int64_t found = 0;
+            if (!locate(recording, mix, mixSpan.first + static_cast<std::uint64_t>(offset),
+                        static_cast<std::uint64_t>(fifth), origin + offset,
+                        offset == 0 ? fifth / 4 : static_cast<std::int64_t>(rate), found))
+                continue;
+            if (whole && !silentGaps(recording, static_cast<std::uint64_t>(found),
+                                     static_cast<std::uint64_t>(found + fifth), minFrames)
+                              .empty())
+                continue;
+            if (offset == 0) origin = found;
+            report.aligned = true;
+        }
     }
 
     const std::vector<Gap> gaps =
