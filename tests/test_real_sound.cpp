@@ -115,6 +115,9 @@ TEST(RealSound, PipeWireRestartedMidRunTheSoundComesBackAndTheDemoGoesOn) {
         for (std::size_t at = said.find(what); at != std::string::npos; at = said.find(what, at + 1)) ++n;
         return n;
     };
-    EXPECT_EQ(count("stopped taking sound"), 1u) << said;
-    EXPECT_EQ(count("goes on where the demo is"), 1u) << said;
+    // Each outage said once, lost then back (a busy machine can stall the
+    // new stream once more while the session settles: a second outage).
+    const std::size_t lost = count("stopped taking sound");
+    EXPECT_TRUE(lost == 1 || lost == 2) << said;
+    EXPECT_EQ(count("goes on where the demo is"), lost) << said;
 }

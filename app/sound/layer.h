@@ -148,7 +148,6 @@ struct Reopening {
     SDL_AudioSpec wanted{};
     SDL_AudioDeviceID opened = 0;
     SDL_AudioSpec obtained{};
-    std::string error;
 };
 
 // What outlives a pass: a loss is said once, however many passes it lasts.

@@ -45,12 +45,9 @@ void reopen(Reopening& attempt) {
     SDL_AudioDeviceID opened = 0;
     SDL_AudioSpec obtained;
     SDL_zero(obtained);
-    if (attempt.restartDriver && SDL_AudioInit(attempt.driver.c_str()) != 0) {
-        attempt.error = SDL_GetError();
-    } else {
+    // Why a try failed is of no use to anyone: the next one follows.
+    if (!attempt.restartDriver || SDL_AudioInit(attempt.driver.c_str()) == 0)
         opened = SDL_OpenAudioDevice(nullptr, 0, &attempt.wanted, &obtained, 0);
-        if (opened == 0) attempt.error = SDL_GetError();
-    }
     std::lock_guard<std::mutex> hold(attempt.lock);
     if (attempt.abandoned && opened != 0) {
         SDL_CloseAudioDevice(opened);
