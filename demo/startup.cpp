@@ -127,7 +127,11 @@ int initialize(AppWindow* appWindow, KeyTable* keyTable) {
     audio.shutdown();
     if (audio.init(appWindow->window, 44100) == 0) saySoundIsOff(audio.lastError());
     audio.setUpdatePeriod(0);  // playback advances only in the frame's update
-    audio.setBufferLength(200);
+    // Half a second queued ahead: a frame that takes long (a new scene's
+    // first, llvmpipe compiling its shaders; a busy machine) must not let the
+    // queue run dry. Costs nothing else: a start, stop or jump is heard at
+    // once however much is queued, and positions are what is heard.
+    audio.setBufferLength(500);
     made.moduleHandle = audio.loadModule(modulePath);
     made.firstStream = audio.createStream(firstStreamPath);
     made.secondStream = audio.createStream(secondStreamPath);

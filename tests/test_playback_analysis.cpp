@@ -118,6 +118,30 @@ TEST(PlaybackAnalysis, ADropoutShowsAsAGapAndEveryLaterCutAsThatMuchLate) {
     EXPECT_NEAR(report.lags[1].seconds, 0.15, 1.0 / kRate);
 }
 
+TEST(PlaybackAnalysis, ARecordingInTwoPartsAcrossARestartIsComparedAsOne) {
+    // The server died 4.5 s into the first part (mix time 4.0 s, after a
+    // dropout right at the start), the second part began when it was back
+    // at 5.2 s, and the sound came back 0.3 s later where the clock had it.
+    const playback::Sound mix = music(10.0, 4);
+    playback::Sound first, second;
+    appendSilence(first, 0.5);
+    appendPart(first, mix, 0.0, 0.02);
+    appendSilence(first, 0.3);
+    appendPart(first, mix, 0.02, 3.7);
+    appendSilence(second, 0.3);
+    appendPart(second, mix, 5.0, 10.0);
+    const playback::Sound both = playback::joined(first, second, static_cast<std::uint64_t>(5.2 * kRate));
+    EXPECT_EQ(both.frames(), static_cast<std::uint64_t>(5.2 * kRate) + second.frames());
+
+    const playback::Report report = playback::compare(both, mix, {{"tunnel", 2.0}, {"lens", 7.0}});
+    ASSERT_TRUE(report.aligned);
+    EXPECT_EQ(report.gaps, 2u);
+    EXPECT_NEAR(report.silenceSeconds, 0.3 + 1.0, 2.0 / kRate);
+    ASSERT_EQ(report.lags.size(), 2u);
+    EXPECT_NEAR(report.lags[0].seconds, 0.3, 1.0 / kRate);
+    EXPECT_NEAR(report.lags[1].seconds, 0.0, 1.0 / kRate);
+}
+
 TEST(PlaybackAnalysis, TheCutsComeFromDemoCapturesTimelineLines) {
     const std::string lines =
         "sys up time: 0.000000\n"

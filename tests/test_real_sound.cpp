@@ -1,10 +1,12 @@
 // The real program, played as a viewer plays it: in real time, through a
-// real sound server (a PulseAudio server of the test's own, with a null
-// sink recorded from its monitor), on a display of its own. Everything else
-// in the suite hears the sound through the offline sink or SDL's dummy
-// driver; only this shows that the sound reaches a listener without gaps.
-// It runs alone (CTest's RUN_SERIAL): it measures what a busy machine does
-// to real-time playback, and the other tests would be that busy machine.
+// real sound server (PulseAudio, or a PipeWire session, of the test's own,
+// with a null sink recorded from its monitor), on a display of its own.
+// Everything else in the suite hears the sound through the offline sink or
+// SDL's dummy driver; only this shows that the sound reaches a listener
+// without gaps, and comes back when its server restarts. It runs alone
+// (CTest's RUN_SERIAL): it measures what a busy machine does to real-time
+// playback, and the other tests would be that busy machine.
+#include "support/pipewire_session.h"
 #include "support/programs.h"
 #include "support/servers.h"
 #include "tools/playback/analysis.h"
@@ -60,4 +62,62 @@ TEST(RealSound, TheFirstTwentySecondsReachTheListenerWithoutAGap) {
         where << " " << static_cast<double>(gap.frames) / sound.rate * 1000 << " ms at "
               << static_cast<double>(gap.first - span.first) / sound.rate << " s;";
     EXPECT_TRUE(gaps.empty()) << gaps.size() << " silent gaps:" << where.str();
+}
+
+TEST(RealSound, PipeWireRestartedMidRunTheSoundComesBackAndTheDemoGoesOn) {
+    for (const char* program : {"Xvfb", "dbus-daemon", "pipewire", "wireplumber", "pipewire-pulse", "pw-cli",
+                                "pactl", "parec"})
+        if (!onPath(program)) GTEST_SKIP() << program << " is not installed (scripts/deps installs it)";
+    const std::string demo = std::filesystem::absolute(builtProgram("demo"));
+    ASSERT_TRUE(std::filesystem::exists(demo)) << demo;
+
+    HeadlessDisplay display(1024, 768);
+    ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
+    PipeWireSession session;
+    ASSERT_TRUE(session.ok) << "PipeWire did not start (see the logs in " << session.folder << ")";
+    ScratchDirectory scratch;
+    const std::string heard = scratch.path + "/heard.raw", log = scratch.path + "/demo.log";
+    std::vector<std::string> environment = session.environment;
+    environment.push_back("DISPLAY=" + display.name);
+    environment.push_back("SDL_AUDIODRIVER=pipewire");  // SDL's own PipeWire driver
+    Background program({demo}, environment, log);
+    sleepSeconds(8.0);
+    ASSERT_TRUE(program.running()) << "the demo ended early; its output is in " << log;
+
+    // The daemon's restart takes every stream with it; SDL's stream simply
+    // stops asking for sound. Recorded from the moment the server is back.
+    ASSERT_TRUE(session.restart()) << "PipeWire did not come back (see the logs in " << session.folder << ")";
+    // Small fragments, so that what was recorded is written before the end.
+    Background recorder({"parec", "-d", "rec.monitor", "--format=s16le", "--rate=44100", "--channels=2",
+                         "--latency-msec=20", heard},
+                        session.environment);
+    sleepSeconds(4.0);
+    ASSERT_TRUE(program.running()) << "the demo ended; its output is in " << log;
+    EXPECT_EQ(program.stop(SIGTERM, 30.0), 0);
+    recorder.stop(SIGTERM, 10.0);
+
+    playback::Sound sound;
+    std::string error;
+    ASSERT_TRUE(playback::readRaw(heard, 44100, sound, error)) << error;
+    const playback::Span span = playback::musicSpan(sound);
+    ASSERT_GT(span.end, span.first) << "no sound after the restart";
+    const double back = static_cast<double>(span.first) / sound.rate;
+    EXPECT_LT(back, 2.0) << "the sound came back " << back << " s after the server";
+    // ... and went on: the music holds on to the end of the recording.
+    EXPECT_GT(static_cast<double>(span.end - span.first) / sound.rate, 2.5);
+
+    std::ifstream file(log);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string said = text.str();
+    auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = said.find(what); at != std::string::npos; at = said.find(what, at + 1)) ++n;
+        return n;
+    };
+    // Each outage said once, lost then back (a busy machine can stall the
+    // new stream once more while the session settles: a second outage).
+    const std::size_t lost = count("stopped taking sound");
+    EXPECT_TRUE(lost == 1 || lost == 2) << said;
+    EXPECT_EQ(count("goes on where the demo is"), lost) << said;
 }

@@ -127,7 +127,7 @@ const std::vector<std::string> onePass = {
     "shutdown",
     "init window 44100",
     "updatePeriod 0",
-    "bufferLength 200",
+    "bufferLength 500",
     "loadModule data/orbita.s3m",
     "createStream data/1.wav",
     "createStream data/2.wav",

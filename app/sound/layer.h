@@ -10,6 +10,11 @@
 // stop and jump happens at a cut: the first output frame that can still be
 // changed; the queue from there on is dropped and mixed again.
 //
+// The device can be lost while the demo plays (its server restarted, the
+// card pulled out). The layer then keeps time on the program's clock, as
+// when no device opened, while a thread of its own opens the device again
+// (recovery.cpp); output frames go on counting through all of it.
+//
 // The layer's one state record (`layer`) lives in sound.cpp.
 #pragma once
 
@@ -19,7 +24,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -88,25 +95,68 @@ struct ChannelRecord {
 
 // ---- Output --------------------------------------------------------------------
 
+// device: SDL's device, by its own account of what it took.
+// clock: the program's clock; when `device` is set beside it, that is a
+// device opened again after a loss, fed from the clock's frame at every
+// update until it takes sound, and then the output is the device again.
 enum class OutputKind { none, device, offline, clock };
 
 struct Output {
     OutputKind kind = OutputKind::none;
     SDL_AudioDeviceID device = 0;
-    bool audioSubsystem = false;        // we initialised SDL's audio subsystem
     std::uint32_t deviceBufferFrames = 0;
     bool locked = false;                // device: held from a cut until refilled
     std::uint64_t submitted = 0;        // frames handed to the output
     std::uint64_t consumed = 0;         // offline and clock: frames consumed
-    std::uint32_t clockStartTick = 0;   // clock: tick count at init
+    std::uint32_t clockStartTick = 0;   // clock: tick count at clockBase
+    std::uint64_t clockBase = 0;        // clock: output frame at clockStartTick
     std::vector<std::int16_t> pending;  // offline: queued, not yet consumed
     std::size_t pendingRead = 0;        // samples of `pending` consumed
+    // The device, watched at every update (recovery.cpp).
+    std::uint64_t openedAt = 0;         // output frame it began at
+    std::uint64_t lastFrontier = 0;
+    bool stalled = false;               // an update found it had taken nothing
+    std::uint32_t stalledTick = 0;      // ... first, since it last took sound
+    bool tookSound = false;             // more than its own first buffer
+    // A device beside the clock (see OutputKind).
+    std::uint32_t joinedTick = 0;       // when it was opened
+    std::uint64_t joinQueued = 0;       // frames queued to it since the last clearing
+    std::uint64_t joinTaken = 0;        // frames it took before that, since it opened
 };
 
 // The offline sink's side that outlives init() and shutdown().
 struct OfflineSink {
     std::uint64_t toConsume = 0;          // asked for, not yet consumed
     std::vector<std::int16_t> recording;  // everything consumed
+};
+
+// ---- Recovery ------------------------------------------------------------------
+
+// One try at opening the device again, made on a thread of its own: an open
+// can wait on a sound server for as long as the server likes, and the frame
+// loop must not. The thread closes `closing` first (a lost device's close
+// can wait too), sets SDL's driver up anew when asked, then opens. The layer
+// and the thread share the record; `finished` and `abandoned` are read and
+// written under `lock`, the rest belongs to the thread until `finished`.
+struct Reopening {
+    std::mutex lock;
+    bool finished = false;
+    bool abandoned = false;          // the layer has gone: close what was opened
+    SDL_AudioDeviceID closing = 0;
+    bool restartDriver = false;
+    std::string driver;
+    SDL_AudioSpec wanted{};
+    SDL_AudioDeviceID opened = 0;
+    SDL_AudioSpec obtained{};
+};
+
+// What outlives a pass: a loss is said once, however many passes it lasts.
+struct Recovery {
+    bool lost = false;               // said lost, not yet said back
+    std::string driver;              // SDL's driver the device was opened with
+    std::shared_ptr<Reopening> attempt;
+    std::uint32_t nextTryTick = 0;
+    int failedTries = 0;
 };
 
 // ---- The layer -------------------------------------------------------------------
@@ -119,6 +169,8 @@ struct Layer {
     Channel lastHandle = 0;
     Output output;
     OfflineSink offline;
+    bool audioSubsystem = false;   // we hold a count of SDL's audio subsystem
+    Recovery recovery;
     std::uint64_t heard = 0;   // output frame being heard, as of the last update
     std::vector<float> mix;    // scratch: one block of the mix
     std::vector<std::int16_t> pcm;
@@ -150,6 +202,19 @@ std::uint64_t wavePositionAt(const WaveChannel& wave, std::uint64_t frame);
 // could not be opened and the clock stands in for it.
 bool openOutput(std::string& error);
 void closeOutput();
+// What the layer asks SDL's device for.
+SDL_AudioSpec deviceSpec();
+// Gives the thread that feeds the device the priority SDL gives it with
+// every driver but PipeWire.
+void raiseDeviceThread();
+// Takes `device` (opened with `obtained`) as the fresh output; it starts
+// taking sound at once.
+void useDevice(SDL_AudioDeviceID device, const SDL_AudioSpec& obtained);
+// The clock stands in from now on: output frame `frame` was heard at tick
+// count `tick`, and the frames after it follow the clock.
+void keepTimeOnClock(std::uint64_t frame, std::uint32_t tick);
+// Frames SDL's device still holds in its queue.
+std::uint64_t stillQueued(const Output& output);
 // The first output frame a cut can still change.
 std::uint64_t outputFrontier();
 // The output frame being heard, by the output's own account.
@@ -173,14 +238,36 @@ std::uint64_t framesToConsume();
 // Offline: moves `frames` queued ones into the recording. Clock: counts them.
 void consume(std::uint64_t frames);
 
+// recovery.cpp
+// At every update, before anything is consumed: notices a device lost
+// (removed, or taking no sound), keeps time on the clock while it is, tries
+// to open it again, and hands the output back to it once it takes sound.
+void superviseDevice();
+// Starts the output as lost: an earlier pass lost the device and it is not
+// back yet.
+void continueOutage();
+// Waits a while for a try at reopening that is under way; true when none
+// is (any device it opened is closed). Afterwards SDL's audio is the
+// caller's alone.
+bool settleReopening(std::uint32_t milliseconds);
+
 // mixer.cpp
 // Mixes output frames up to `end` and submits them.
 void fill(std::uint64_t end);
-// Cuts the queue at the frontier and returns the cut frame.
-std::uint64_t cut();
-// Mixes the queue up to the buffer length (after a cut, and in update()),
-// and lets the device take from it again.
-void refill();
+// A start, stop or jump is made in two steps. prepareCut() returns the
+// earliest output frame the cut can fall at (offline and on the clock,
+// exactly where it falls, once the time that has passed is mixed with the
+// channels as they were); whatever slow work the change needs (a module's
+// seek, its rendering) is done then. cutAt() cuts the queue where the output
+// says, calls `change` with that frame and mixes the queue again. On the
+// device everything the new queue needs is rendered by then: the device is
+// held only while its queue is swapped, since its server keeps only about
+// one device buffer of sound and plays silence when that runs out.
+std::uint64_t prepareCut();
+void cutAt(const std::function<void(std::uint64_t at)>& change);
+// On the device: renders `module` from channel frame `from` as far as a cut
+// mixes (see prepareCut); nothing elsewhere.
+void renderForCut(ModuleChannel& module, std::uint64_t from);
 // update(): consumes, tops up, moves the heard frame on, forgets the past.
 void advance();
 

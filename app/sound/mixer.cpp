@@ -72,6 +72,8 @@ void fill(std::uint64_t end) {
     }
 }
 
+namespace {
+
 std::uint64_t cut() {
     // Time that has passed (offline, clock) is heard with the channels as
     // they were: mix it before anything changes.
@@ -84,15 +86,51 @@ void refill() {
     releaseQueue();
 }
 
+}  // namespace
+
+std::uint64_t prepareCut() {
+    if (layer.output.kind != OutputKind::device) {
+        fill(outputFrontier());
+        return outputFrontier();
+    }
+    // The device goes on taking sound until the cut: the cut falls at this
+    // frame or a little later, and the new queue reaches a buffer length
+    // beyond it. Render that much of every module playing now.
+    const std::uint64_t frontier = outputFrontier();
+    for (ChannelRecord& record : layer.channels) {
+        if (!record.playing || record.kind != ChannelKind::module) continue;
+        std::int64_t frame = static_cast<std::int64_t>(frontier) - record.offset;
+        renderForCut(*record.module, static_cast<std::uint64_t>(std::max<std::int64_t>(frame, 0)));
+    }
+    return frontier;
+}
+
+void renderForCut(ModuleChannel& module, std::uint64_t from) {
+    if (layer.output.kind != OutputKind::device) return;
+    // A tenth of a second more than the queue: the cut comes as much later
+    // as the rendering takes.
+    renderModule(module, from + bufferFrames() + static_cast<std::uint64_t>(layer.rate) / 10);
+}
+
+void cutAt(const std::function<void(std::uint64_t at)>& change) {
+    std::uint64_t at = cut();
+    change(at);
+    refill();
+}
+
 void advance() {
     if (layer.output.kind == OutputKind::none) return;
+    superviseDevice();
     std::uint64_t frames = framesToConsume();
     // Mix what is consumed first (the offline sink and the clock never run
     // dry), then consume, then top up.
     fill(layer.output.consumed + frames);
     consume(frames);
     refill();
-    layer.heard = outputHeard();
+    // A device that takes the sound up again after the clock stood in can
+    // start a device buffer behind where the clock was: the heard frame
+    // waits for it rather than going back.
+    layer.heard = std::max(layer.heard, outputHeard());
     for (ChannelRecord& record : layer.channels) {
         if (!record.playing || record.kind != ChannelKind::module) continue;
         std::int64_t frame = static_cast<std::int64_t>(layer.heard) - record.offset;

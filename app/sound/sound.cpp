@@ -41,11 +41,13 @@ Channel addChannel(ChannelRecord record) {
 
 // Starts `record` at channel frame `frame`, heard from the cut on.
 void startAt(ChannelRecord& record, std::uint64_t frame) {
-    std::uint64_t at = cut();
-    record.offset = static_cast<std::int64_t>(at) - static_cast<std::int64_t>(frame);
-    record.runStart = frame;
-    record.playing = true;
-    refill();
+    prepareCut();
+    if (record.kind == ChannelKind::module) renderForCut(*record.module, frame);
+    cutAt([&](std::uint64_t at) {
+        record.offset = static_cast<std::int64_t>(at) - static_cast<std::int64_t>(frame);
+        record.runStart = frame;
+        record.playing = true;
+    });
 }
 
 std::uint64_t channelFrameHeard(const ChannelRecord& record) {
@@ -121,12 +123,13 @@ void playStream(Channel channel, bool restart) {
 void stop(Channel channel) {
     ChannelRecord* record = find(channel);
     if (!record || !record->playing) return;
-    std::uint64_t at = cut();
-    std::int64_t frame = static_cast<std::int64_t>(at) - record->offset;
-    record->resumeFrame = static_cast<std::uint64_t>(
-        std::max<std::int64_t>(frame, static_cast<std::int64_t>(record->runStart)));
-    record->playing = false;
-    refill();
+    prepareCut();
+    cutAt([&](std::uint64_t at) {
+        std::int64_t frame = static_cast<std::int64_t>(at) - record->offset;
+        record->resumeFrame = static_cast<std::uint64_t>(
+            std::max<std::int64_t>(frame, static_cast<std::int64_t>(record->runStart)));
+        record->playing = false;
+    });
 }
 
 std::uint64_t position(Channel channel) {
@@ -145,12 +148,18 @@ void setModuleOrder(Channel channel, int order) {
         jumpModule(*record->module, record->resumeFrame, order);
         return;
     }
-    std::uint64_t at = cut();
-    std::uint64_t frame = static_cast<std::uint64_t>(static_cast<std::int64_t>(at) - record->offset);
+    // The seek and the rendering after it are done before the cut, at the
+    // earliest frame it can fall at; the cut then moves the new run to where
+    // it really falls (what the old run had there was taken meanwhile).
+    std::uint64_t earliest = prepareCut();
+    std::uint64_t frame = static_cast<std::uint64_t>(static_cast<std::int64_t>(earliest) - record->offset);
     jumpModule(*record->module, frame, order);
     // The new run starts here: what is heard before the cut is the old one.
     record->runStart = frame;
-    refill();
+    renderForCut(*record->module, frame);
+    cutAt([&](std::uint64_t at) {
+        record->offset = static_cast<std::int64_t>(at) - static_cast<std::int64_t>(frame);
+    });
 }
 
 void update() { advance(); }

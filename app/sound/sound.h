@@ -18,7 +18,10 @@
 // for tests and demo-capture that consumes exactly what its owner tells it
 // and records everything it consumed; the backends choose (backends.h). When
 // the device cannot be opened, init() says so and the layer goes on silently
-// on the program's clock, so that the music's positions still advance.
+// on the program's clock, so that the music's positions still advance. When
+// it is lost while playing (removed, or taking no sound), update() says so
+// once on stderr, keeps time on the clock the same way, opens the device
+// again as soon as it can and goes on there, and says once that it is back.
 //
 // The demo reaches the layer through a table of its operations
 // (Operations), which the backends may replace as a whole: the tests put a
@@ -26,7 +29,8 @@
 //
 // The layer owns every channel and the output; shutdown() releases them all.
 // Handles are never reused, so a handle of an earlier pass is harmless too.
-// Everything runs on the main thread.
+// Everything runs on the main thread, but for the opening of a lost device
+// again, which has a thread of its own (it can wait on a sound server).
 #pragma once
 
 #include "app/sound/handles.h"
@@ -42,10 +46,10 @@ namespace sound {
 
 // Releases the channels and the output of an earlier init() (so that only
 // one pass's music can ever sound), then opens the output for a window at
-// `frequency` Hz, stereo. Returns 1 when the chosen output is open;
-// 0 when the device could not be opened (lastError() says why; the layer then
-// keeps time silently on the program's clock). Opens SDL's audio subsystem
-// itself.
+// `frequency` Hz, stereo. Returns 1 when the chosen output is open, or when
+// an earlier pass lost the device and it is still being opened again; 0 when
+// the device could not be opened (lastError() says why; the layer then keeps
+// time silently on the program's clock). Opens SDL's audio subsystem itself.
 int init(SDL_Window* window, int frequency);
 // 0 = playback advances only through update(). There is no thread of ours to
 // update on a period, so other values are kept but act as 0.

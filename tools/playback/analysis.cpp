@@ -127,6 +127,16 @@ bool readRaw(const std::string& path, int rate, Sound& sound, std::string& error
     return true;
 }
 
+Sound joined(const Sound& first, const Sound& second, std::uint64_t secondAt) {
+    Sound both;
+    both.rate = first.rate;
+    both.samples.assign(first.samples.begin(),
+                        first.samples.begin() + static_cast<std::ptrdiff_t>(std::min(first.frames(), secondAt) * 2));
+    both.samples.resize(static_cast<std::size_t>(secondAt) * 2, 0);
+    both.samples.insert(both.samples.end(), second.samples.begin(), second.samples.end());
+    return both;
+}
+
 Span musicSpan(const Sound& sound) {
     Span span;
     const std::uint64_t frames = sound.frames();
@@ -235,14 +245,32 @@ Report compare(const Sound& recording, const Sound& mix, const std::vector<Cut>&
     report.musicSeconds = static_cast<double>(recordingSpan.end - recordingSpan.first) / rate;
 
     // The music begins where the mix's first fifth of a second is found,
-    // near the recording's first sound.
+    // near the recording's first sound. A dropout within that fifth of a
+    // second (a busy machine at the start) spoils the match: then a later
+    // fifth of a second, found whole, shows that the recording holds the
+    // music, and the music began with the recording's first sound. Where
+    // dropouts are everywhere, any fifth of a second found will do.
     std::int64_t origin = static_cast<std::int64_t>(recordingSpan.first);
     const std::int64_t fifth = static_cast<std::int64_t>(rate / 5);
-    report.aligned = recordingSpan.end > recordingSpan.first &&
-                     locate(recording, mix, mixSpan.first, static_cast<std::uint64_t>(fifth),
-                            origin, fifth / 4, origin);
-
     const std::uint64_t minFrames = static_cast<std::uint64_t>(std::ceil(minGapSeconds * rate));
+    for (bool whole : {true, false}) {
+        for (double after : {0.0, 0.5, 1.0, 2.0, 4.0, 8.0}) {
+            if (report.aligned || recordingSpan.end <= recordingSpan.first) break;
+            const std::int64_t offset = static_cast<std::int64_t>(after * rate);
+            std::int64_t found = 0;
+            if (!locate(recording, mix, mixSpan.first + static_cast<std::uint64_t>(offset),
+                        static_cast<std::uint64_t>(fifth), origin + offset,
+                        offset == 0 ? fifth / 4 : static_cast<std::int64_t>(rate), found))
+                continue;
+            if (whole && !silentGaps(recording, static_cast<std::uint64_t>(found),
+                                     static_cast<std::uint64_t>(found + fifth), minFrames)
+                              .empty())
+                continue;
+            if (offset == 0) origin = found;
+            report.aligned = true;
+        }
+    }
+
     const std::vector<Gap> gaps =
         silentGaps(recording, static_cast<std::uint64_t>(origin), recordingSpan.end, minFrames);
     report.gaps = gaps.size();

@@ -35,6 +35,11 @@ bool readWave(const std::string& path, Sound& sound, std::string& error);
 // Raw interleaved 16-bit little-endian stereo at `rate` (what parec records).
 bool readRaw(const std::string& path, int rate, Sound& sound, std::string& error);
 
+// A recording made in two parts (the server restarted in between, and the
+// recorder with it): `first`, cut or padded with silence to `secondAt`
+// frames, then `second`.
+Sound joined(const Sound& first, const Sound& second, std::uint64_t secondAt);
+
 // First frame that is not silent, and the frame after the last one that is
 // not; {0, 0} for a sound that is silent throughout.
 struct Span {
@@ -86,7 +91,9 @@ struct Report {
 };
 
 // Gaps of at least `minGapSeconds`. Cuts past the end of the recording are
-// reported as not found.
+// reported as not found. The music's start is where the mix's first fifth of
+// a second is found; where a dropout spoils that, the recording's first
+// sound, once a later fifth of a second is found whole.
 Report compare(const Sound& recording, const Sound& mix, const std::vector<Cut>& cuts,
                double minGapSeconds = 0.005);
 

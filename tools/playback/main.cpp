@@ -3,6 +3,10 @@
 // writes it), the offline mix of the same build (demo-capture --wav) and
 // demo-capture's timeline lines, and prints the gaps, the silence, the
 // music's length against the mix and the lag at each cut. See analysis.h.
+// A run whose sound server restarted is recorded in two parts: the second
+// (--resumed) began --resumed-at seconds after the first, when the server
+// was back; the two are compared as one, and a second line says how long
+// after the server the sound came back.
 #include "tools/playback/analysis.h"
 
 #include <cstdio>
@@ -15,6 +19,7 @@ namespace {
 
 const char* usage() {
     return "usage: playback-compare --recording RAW --mix WAV --timeline FILE [--label TEXT]\n"
+           "                        [--resumed RAW --resumed-at SECONDS]\n"
            "       playback-compare --header\n"
            "  RAW: 16-bit stereo little-endian at the mix's rate (parec --format=s16le)\n"
            "  WAV: demo-capture --wav of the same build; FILE: demo-capture's standard output\n"
@@ -38,7 +43,8 @@ std::string seconds(double value, bool sign = false) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string recordingPath, mixPath, timelinePath, label = "run";
+    std::string recordingPath, mixPath, timelinePath, label = "run", resumedPath;
+    double resumedAt = -1.0;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         if (name == "--header") {
@@ -54,12 +60,15 @@ int main(int argc, char** argv) {
         else if (name == "--mix") mixPath = value;
         else if (name == "--timeline") timelinePath = value;
         else if (name == "--label") label = value;
+        else if (name == "--resumed") resumedPath = value;
+        else if (name == "--resumed-at") resumedAt = std::atof(value.c_str());
         else {
             std::fprintf(stderr, "playback-compare: unknown option %s\n%s", name.c_str(), usage());
             return 2;
         }
     }
-    if (recordingPath.empty() || mixPath.empty() || timelinePath.empty()) {
+    if (recordingPath.empty() || mixPath.empty() || timelinePath.empty() ||
+        resumedPath.empty() != (resumedAt < 0.0)) {
         std::fputs(usage(), stderr);
         return 2;
     }
@@ -75,14 +84,31 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "playback-compare: %s\n", error.c_str());
         return 1;
     }
+    double backAfter = -1.0;
+    if (!resumedPath.empty()) {
+        playback::Sound resumed;
+        if (!playback::readRaw(resumedPath, mix.rate, resumed, error)) {
+            std::fprintf(stderr, "playback-compare: %s\n", error.c_str());
+            return 1;
+        }
+        const playback::Span heard = playback::musicSpan(resumed);
+        if (heard.end > heard.first) backAfter = static_cast<double>(heard.first) / mix.rate;
+        recording = playback::joined(recording, resumed, static_cast<std::uint64_t>(resumedAt * mix.rate));
+    }
     const playback::Report report = playback::compare(recording, mix, playback::cutsFromTimeline(lines));
     std::string lags[3] = {"-", "-", "-"};
     const char* names[3] = {"tunnel", "lens", "closing"};
     for (const playback::CutLag& lag : report.lags)
         for (int i = 0; i < 3; ++i)
             if (lag.name == names[i]) lags[i] = lag.found ? seconds(lag.seconds, true) : "not found";
+    auto sayWhenBack = [&] {
+        if (resumedPath.empty()) return;
+        if (backAfter < 0.0) std::printf("%-32s   no sound after the server came back\n", "");
+        else std::printf("%-32s   the sound came back %s after the server\n", "", seconds(backAfter).c_str());
+    };
     if (!report.aligned) {
         std::printf("%-32s the music's start was not found in the recording (nothing played?)\n", label.c_str());
+        sayWhenBack();
         return 0;
     }
     std::printf("%-32s %5zu %10s %10s %10s %9s %8s %8s %8s %8s\n", label.c_str(), report.gaps,
@@ -90,5 +116,6 @@ int main(int argc, char** argv) {
                 report.gaps ? seconds(report.firstGapSeconds).c_str() : "-",
                 seconds(report.musicSeconds).c_str(), seconds(report.musicSeconds - report.mixSeconds, true).c_str(),
                 lags[0].c_str(), lags[1].c_str(), lags[2].c_str());
+    sayWhenBack();
     return 0;
 }
