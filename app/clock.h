@@ -1,8 +1,8 @@
 // Clocks: the millisecond tick count and the performance counter.
 //
-// The tick count drives demoTime (frame loop); the performance counter times
-// each frame for the motion made per second, and the polyhedra scene builds
-// its own clock on it (scenes/polyhedra/precise_clock.h). Both come from one clock source
+// The tick count gives each frame its milliseconds (frame loop); the
+// performance counter times each frame in seconds, and a program may build
+// finer clocks of its own on it. Both come from one clock source
 // that is either real (SDL) or virtual: a virtual clock stands still until its
 // owner advances it, which is how demo-capture and the tests make time move
 // exactly one frame per frame. Which one runs is chosen with the backends

@@ -1,6 +1,6 @@
 // Notices: the program's modal error messages ("Error" caption, one OK).
 //
-// Every message the shell or a loader shows to the viewer goes through
+// Every message the shell or the demo shows to the viewer goes through
 // showNotice. On a desktop it is an SDL message box that waits to be
 // dismissed. Where no one could dismiss a box it goes to stderr instead: when
 // SDL cannot show one, on an X server without a window manager (a bare Xvfb),

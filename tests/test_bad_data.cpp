@@ -10,7 +10,7 @@
 // past the timeline's end (a wait that never ends shows as a run stopped by
 // the cap), and a wall-clock bound after which the run is killed.
 //
-// The table is the one in the README's "Missing and damaged data" section.
+// The table is the one in docs/DEMO.md, "Missing and damaged data".
 #include "demo/data_files.h"
 #include "support/programs.h"
 

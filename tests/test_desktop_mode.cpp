@@ -5,7 +5,7 @@
 // fullscreen on a real X server whose mode really switches (Xorg with the
 // dummy driver, 1920 x 1080 switched to 1024 x 768), ended every way a
 // viewer or the system ends it: the mode must come back. It takes well under
-// 2 s (the README has the figures); the test allows 5 s, as a loaded
+// 2 s (docs/ARCHITECTURE.md has the figures); the test allows 5 s, as a loaded
 // machine can delay the watchdog and the server.
 #include "app/desktop_mode.h"
 #include "support/programs.h"
