@@ -2,6 +2,7 @@
 // size, what it prints, that two captures of the same moments are the same,
 // and how it refuses what it does not understand.
 #include "support/programs.h"
+#include "support/servers.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +25,12 @@ Result runCapture(const std::string& arguments) {
     return runCommand(builtProgram("tools/capture/demo-capture") + " " + arguments);
 }
 
+// A new folder in one of the process's own, removed when the process ends.
 std::string scratch() {
-    char pattern[] = "/tmp/demo-capture-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return made ? made : "/tmp";
+    static const ScratchDirectory root;
+    std::string pattern = root.path + "/capture-XXXXXX";
+    const char* made = mkdtemp(pattern.data());
+    return made ? made : root.path;
 }
 
 std::vector<char> readAll(const std::string& path) {

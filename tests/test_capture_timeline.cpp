@@ -8,6 +8,7 @@
 // n * 735 frames; the sequencer sees an event after the first frame that
 // hears it and changes the scene from the next frame on.
 #include "support/programs.h"
+#include "support/servers.h"
 
 #include <gtest/gtest.h>
 
@@ -156,9 +157,9 @@ int runCapture(const std::string& arguments, std::string& out) {
 }  // namespace
 
 TEST(CaptureTimeline, SceneChangesComeAtTheFramesTheMixReachesTheMusicalEvents) {
-    char folder[] = "/tmp/demo-timeline-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string mixPath = std::string(folder) + "/mix.wav";
+    const ScratchDirectory folder;
+    ASSERT_FALSE(folder.path.empty());
+    const std::string mixPath = folder.path + "/mix.wav";
 
     std::string out;
     // The timeline ends by itself, and the program with status 0.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/notice.h"
+#include "support/servers.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,10 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A folder of this process's own, removed by the system's temp cleaning.
+// A path in a folder of this process's own, removed when the process ends.
 inline std::string scratchPath(const std::string& name) {
-    static std::string folder = [] {
-        char pattern[] = "/tmp/loader-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return std::string(made ? made : "/tmp");
-    }();
-    return folder + "/" + name;
+    static const ScratchDirectory folder;
+    return folder.path + "/" + name;
 }
 
 inline void writeFile(const std::string& path, const std::string& text) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/sound/sound.h"
+#include "support/servers.h"
 #include "support/test_backends.h"
 #include "test_sound_files.h"
 
@@ -54,16 +55,11 @@ inline std::vector<std::uint64_t> referencePositions(const std::vector<std::uint
     return positions;
 }
 
-inline std::string scratchFolder() {
-    char pattern[] = "/tmp/demo-sound-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return made ? std::string(made) : std::string("/tmp");
-}
-
-// Writes `bytes` to `name` in a scratch folder of the process; returns its path.
+// Writes `bytes` to `name` in a scratch folder of the process, removed when
+// it ends; returns its path.
 inline std::string scratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    static const std::string folder = scratchFolder();
-    std::string path = folder + "/" + name;
+    static const ScratchDirectory folder;
+    std::string path = folder.path + "/" + name;
     testfiles::writeFile(path, bytes);
     return path;
 }

@@ -3,6 +3,7 @@
 // tool says so and makes nothing. The clip test is skipped where ffmpeg is
 // not installed (it is installed only when asked for: scripts/video).
 #include "support/programs.h"
+#include "support/servers.h"
 
 #include <gtest/gtest.h>
 
@@ -31,10 +32,12 @@ bool exists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
+// A new folder in one of the process's own, removed when the process ends.
 std::string scratch() {
-    char pattern[] = "/tmp/demo-video-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return made ? made : "/tmp";
+    static const ScratchDirectory root;
+    std::string pattern = root.path + "/video-XXXXXX";
+    const char* made = mkdtemp(pattern.data());
+    return made ? made : root.path;
 }
 
 // "key=value" lines of one ffprobe section per stream, by codec type.
