@@ -4,11 +4,13 @@
 // demo-capture's timeline lines, and prints the gaps, the silence, the
 // music's length against the mix and the lag at each cut. See analysis.h.
 // A run whose sound server restarted is recorded in two parts: the second
-// (--resumed) began --resumed-at seconds after the first, when the server
-// was back; the two are compared as one, and a second line says how long
-// after the server the sound came back.
+// (--resumed) began --resumed-at seconds after the first; the two are
+// compared as one, and a second line says how long after the server was back
+// (--server-back-at, on the first part's time; the second part's start where
+// not given) the sound came back.
 #include "tools/playback/analysis.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -19,7 +21,7 @@ namespace {
 
 const char* usage() {
     return "usage: playback-compare --recording RAW --mix WAV --timeline FILE [--label TEXT]\n"
-           "                        [--resumed RAW --resumed-at SECONDS]\n"
+           "                        [--resumed RAW --resumed-at SECONDS [--server-back-at SECONDS]]\n"
            "       playback-compare --header\n"
            "  RAW: 16-bit stereo little-endian at the mix's rate (parec --format=s16le)\n"
            "  WAV: demo-capture --wav of the same build; FILE: demo-capture's standard output\n"
@@ -44,7 +46,7 @@ std::string seconds(double value, bool sign = false) {
 
 int main(int argc, char** argv) {
     std::string recordingPath, mixPath, timelinePath, label = "run", resumedPath;
-    double resumedAt = -1.0;
+    double resumedAt = -1.0, serverBackAt = -1.0;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         if (name == "--header") {
@@ -62,6 +64,7 @@ int main(int argc, char** argv) {
         else if (name == "--label") label = value;
         else if (name == "--resumed") resumedPath = value;
         else if (name == "--resumed-at") resumedAt = std::atof(value.c_str());
+        else if (name == "--server-back-at") serverBackAt = std::atof(value.c_str());
         else {
             std::fprintf(stderr, "playback-compare: unknown option %s\n%s", name.c_str(), usage());
             return 2;
@@ -92,7 +95,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         const playback::Span heard = playback::musicSpan(resumed);
-        if (heard.end > heard.first) backAfter = static_cast<double>(heard.first) / mix.rate;
+        if (serverBackAt < 0.0) serverBackAt = resumedAt;
+        if (heard.end > heard.first) backAfter = std::max(0.0, resumedAt + static_cast<double>(heard.first) / mix.rate - serverBackAt);
         recording = playback::joined(recording, resumed, static_cast<std::uint64_t>(resumedAt * mix.rate));
     }
     const playback::Report report = playback::compare(recording, mix, playback::cutsFromTimeline(lines));
