@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 std::string builtProgram(const std::string& relative) {
     const char* build = std::getenv("DEMO_BUILD_DIR");
@@ -20,4 +21,16 @@ CommandResult runCommand(const std::string& command) {
     int raw = pclose(pipe);
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return result;
+}
+
+bool demoUnderWine() {
+    const char* exe = std::getenv("DEMO_WINDOWS_EXE");
+    return exe && *exe;
+}
+
+std::vector<std::string> demoCommand(bool fromAnywhere) {
+    if (!demoUnderWine()) return {std::filesystem::absolute(builtProgram("demo")).string()};
+    const std::string exe = std::getenv("DEMO_WINDOWS_EXE");
+    if (fromAnywhere) return {"wine", "start", "/wait", "/unix", exe};
+    return {"wine", exe};
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct CommandResult {
     int status = -1;  // the exit status; -1 when the command did not exit normally
@@ -16,3 +17,11 @@ std::string builtProgram(const std::string& relative);
 
 // Runs `command` through the shell and waits for it.
 CommandResult runCommand(const std::string& command);
+
+// The demo as the tests that play it whole start it: build/demo, or, where
+// DEMO_WINDOWS_EXE names an orbita.exe, that program under wine
+// (scripts/test-windows runs those tests so, with the Windows build).
+// `fromAnywhere`: under wine, as a double click or a shortcut starts it
+// (`wine start /wait /unix`), so that it finds its data beside itself.
+std::vector<std::string> demoCommand(bool fromAnywhere = false);
+bool demoUnderWine();
