@@ -41,6 +41,26 @@ Uint32 pushLaterEvent(Uint32, void*) {
     return 0;
 }
 
+// The app's private events waiting in SDL's queue, left there.
+struct PrivateEvents {
+    int quits = 0, toggles = 0;
+    bool operator==(const PrivateEvents& other) const { return quits == other.quits && toggles == other.toggles; }
+};
+std::ostream& operator<<(std::ostream& out, const PrivateEvents& events) {
+    return out << events.quits << " quits, " << events.toggles << " toggles";
+}
+PrivateEvents pendingPrivateEvents() {
+    SDL_Event events[8];
+    SDL_PumpEvents();
+    const int n = SDL_PeepEvents(events, 8, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT);
+    PrivateEvents found;
+    for (int i = 0; i < n; i++) {
+        found.quits += events[i].type == appEvents().quit;
+        found.toggles += events[i].type == appEvents().toggleFullscreen;
+    }
+    return found;
+}
+
 }  // namespace
 
 TEST_F(FrameTest, EventsBeforeAQuitAreHandledThenNothingIsDrawn) {
@@ -153,15 +173,7 @@ TEST_F(FrameTest, ATapBetweenTwoFramesIsSeenByTheNextFrameOnly) {
     ASSERT_EQ(runFrame(&w.appWindow, &report), 1);
     EXPECT_EQ(keepRunning(), 0);
     EXPECT_EQ(w.keyTable.down[VK_ESCAPE_CODE], 0);
-    SDL_Event events[8];
-    int n = SDL_PeepEvents(events, 8, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT);
-    int quits = 0, toggles = 0;
-    for (int i = 0; i < n; i++) {
-        quits += events[i].type == appEvents().quit;
-        toggles += events[i].type == appEvents().toggleFullscreen;
-    }
-    EXPECT_EQ(quits, 1);
-    EXPECT_EQ(toggles, 1);
+    EXPECT_EQ(pendingPrivateEvents(), (PrivateEvents{1, 1}));
 }
 
 TEST_F(FrameTest, PauseFreezesDemoTimeButFramesGoOn) {
@@ -211,16 +223,7 @@ TEST(UpdateDemo, EscapeAndF1BothPostInOneFrame) {
     updateDemo(0);
     EXPECT_EQ(keepRunning(), 0);
     EXPECT_EQ(w.keyTable.down[VK_F1_CODE], 1);  // left for the rebuild to clear
-    SDL_Event events[8];
-    SDL_PumpEvents();
-    int n = SDL_PeepEvents(events, 8, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT);
-    int quits = 0, toggles = 0;
-    for (int i = 0; i < n; i++) {
-        quits += events[i].type == appEvents().quit;
-        toggles += events[i].type == appEvents().toggleFullscreen;
-    }
-    EXPECT_EQ(quits, 1);
-    EXPECT_EQ(toggles, 1);
+    EXPECT_EQ(pendingPrivateEvents(), (PrivateEvents{1, 1}));
 }
 
 TEST(Keys, SystemKeysAndCodesAbove255AreNotRecorded) {
