@@ -208,7 +208,9 @@ TEST(Bench, ShortRunPrintsEverySceneAndWritesTheSameAsJson) {
     EXPECT_GT(mixing["layer_ms"].value, 0);
     EXPECT_GT(mixing["openmpt_ms"].value, 0);
     EXPECT_GT(mixing["module_seconds"].value, 0);
-    EXPECT_GE(mixing["sound_seconds"].value, mixing["module_seconds"].value - 0.5);
+    // The comparison player renders up to the layer's half second ahead in
+    // each of its two stretches (polyhedra, lens).
+    EXPECT_GE(mixing["sound_seconds"].value, mixing["module_seconds"].value - 1.0);
     EXPECT_NEAR(mixing["ratio"].value, mixing["layer_ms"].value / mixing["openmpt_ms"].value, 0.01);
 
     EXPECT_GT(root["peak_memory_kib"].value, 0);
