@@ -21,10 +21,6 @@
 #include <fstream>
 #include <sstream>
 
-// Under wine (scripts/test-windows) the Windows build's first 30 s of music
-// are checked; it is started as a double click starts it, in a folder with no
-// data of its own, and a tap of Escape ends it (what Wine plays while the
-// program closes is not counted).
 namespace {
 
 // What Windows gives a program's sound threads and Wine on Linux does not:
@@ -75,6 +71,10 @@ int raiseWineSoundThreads() {
 
 }  // namespace
 
+// Under wine (scripts/test-windows) the Windows build's first 30 s of music
+// are checked; it is started as a double click starts it, in a folder with no
+// data of its own, and a tap of Escape ends it (what Wine plays while the
+// program closes is not counted).
 TEST(RealSound, TheFirstSecondsReachTheListenerWithoutAGap) {
     for (const char* program : {"Xvfb", "pulseaudio", "pactl", "parec", "xdotool"})
         if (!onPath(program)) GTEST_SKIP() << program << " is not installed (scripts/deps installs it)";
